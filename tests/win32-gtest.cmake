@@ -1,0 +1,7 @@
+# GoogleTest for the cross tree, built from Debian's sources (/usr/src/googletest).
+set(gtest_src /usr/src/googletest/googletest)
+add_library(gtest_win32 STATIC ${gtest_src}/src/gtest-all.cc)
+target_include_directories(gtest_win32 PUBLIC ${gtest_src}/include PRIVATE ${gtest_src})
+add_library(gtest_main_win32 STATIC ${gtest_src}/src/gtest_main.cc)
+target_link_libraries(gtest_main_win32 PUBLIC gtest_win32)
+target_link_options(gtest_main_win32 INTERFACE -static)
