@@ -36,3 +36,8 @@ using ProgressHook = void (*)(uint32_t kibWritten);
 void setProgressHook(ProgressHook hook);
 
 }  // namespace sys
+
+namespace sys {
+// InitCommonControls (progress bar, animation); nothing on POSIX.
+void initCommonControls();
+}  // namespace sys

@@ -47,3 +47,7 @@ void setMessageHook(MessageHook hook) { uiState.messageHook = hook; }
 void setProgressHook(ProgressHook hook) { uiState.progressHook = hook; }
 
 }  // namespace sys
+
+namespace sys {
+void initCommonControls() {}
+}  // namespace sys

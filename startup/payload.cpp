@@ -1,0 +1,136 @@
+#include "startup/payload.h"
+
+#include <cstring>
+
+#include "extract/paths.h"
+#include "lha/stream.h"
+#include "startup/settings.h"
+#include "sys/process.h"
+#include "sys/text.h"
+#include "sys/ui.h"
+#include "ui/strings.h"
+
+StartupState startupState;
+
+namespace {
+
+uint16_t read16(std::span<const uint8_t> b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+uint32_t read32(std::span<const uint8_t> b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+constexpr size_t kSectionHeaderBytes = 40;
+constexpr size_t kSectionTableOffset = 248;  // signature, file header, 32-bit optional header
+
+}  // namespace
+
+uint32_t findPayloadOffset(std::span<const uint8_t> image) {
+  if (image.size() < 0x40) return kNoPayload;
+  size_t ntHeaders = read16(image, 0x3C);
+  if (ntHeaders + kSectionTableOffset > image.size()) return kNoPayload;
+  uint32_t sections = read16(image, ntHeaders + 6);
+  size_t table = ntHeaders + kSectionTableOffset;
+  // The walk stops at the last header that both the header count and the bytes at hand
+  // allow: a count larger than the table, or names without a dot, never lead past it.
+  size_t fit = (image.size() - table) / kSectionHeaderBytes;
+  size_t usable = sections < fit ? sections : fit;
+  if (usable == 0) return kNoPayload;
+  size_t last = usable - 1;
+  size_t index = 0;
+  uint32_t count = 1;
+  while (count < sections && index < last) {
+    index++;
+    if (image[table + index * kSectionHeaderBytes] == '.') count++;
+  }
+  size_t h = table + index * kSectionHeaderBytes;
+  uint64_t end = uint64_t(read32(image, h + 20)) + read32(image, h + 16);
+  return end >= kNoPayload ? kNoPayload : uint32_t(end);
+}
+
+uint32_t findPayloadOffset(const void* imageBase) {
+  if (!imageBase) return kNoPayload;
+  return findPayloadOffset(std::span(static_cast<const uint8_t*>(imageBase), kHeaderBytes));
+}
+
+bool isValidConfig(std::span<const uint8_t> block) {
+  return block.size() >= kConfigBytes && std::memcmp(block.data(), kConfigMagic, sizeof kConfigMagic) == 0;
+}
+
+void copyConfigText(char* out, const char* field, size_t width) {
+  size_t i = 0;
+  while (i + 1 < width && field[i] != '\0') {
+    bool lead = sys::isLeadByte(static_cast<unsigned char>(field[i]));
+    if (lead && (i + 2 >= width || field[i + 1] == '\0')) break;  // would split the character
+    i += lead ? 2 : 1;
+  }
+  std::memcpy(out, field, i);
+  std::memset(out + i, 0, width - i);
+}
+
+bool mergeSfxConfig(const SfxConfig& source, const char* programPath) {
+  SfxConfig block = source;
+  // A package without a setup command never deletes its files and needs no 64-bit system.
+  if (block.setupCommand[0] == '\0') {
+    block.deleteAfterSetup = 0;
+    block.variant = '3';
+  }
+  if (block.variant == '6') {
+    if (sys::wow64Switch(-1) == 0) {
+      char text[128];
+      sys::loadString(kStrNeeds64Bit, text, sizeof text);
+      sys::messageBox(nullptr, text, kCaption, sys::kMbOk | sys::kMbIconError);
+      return false;
+    }
+    sfxSettings.wow64Mode = '6';
+  }
+  char destination[sizeof block.destinationPath];
+  copyConfigText(destination, block.destinationPath, sizeof destination);
+  startupState.createdTempFolder = expandDestinationMacro(destination, block.deleteAfterSetup, programPath);
+  copyConfigText(sfxSettings.setupCommand, block.setupCommand, sizeof sfxSettings.setupCommand);
+  sfxSettings.noConfirm = block.noConfirm;
+  sfxSettings.openFolderAfter = block.openFolderAfter;
+  sfxSettings.deleteAfterSetup = block.deleteAfterSetup;
+  sfxSettings.skipDestinationDialog = block.skipDestinationDialog;
+  sfxSettings.archiveCrc32 = block.archiveCrc32;
+  copyConfigText(sfxSettings.promptTitle, block.promptTitle, sizeof sfxSettings.promptTitle);
+  copyConfigText(sfxSettings.promptText, block.promptText, sizeof sfxSettings.promptText);
+  return true;
+}
+
+namespace {
+
+// The running image's headers when there is one, else the first page of the file.
+uint32_t payloadOffsetOfOwnFile() {
+  if (const void* base = sys::moduleImageBase()) return findPayloadOffset(base);
+  static uint8_t headers[kHeaderBytes];
+  archiveSeek(0);
+  uint32_t n = archiveRead(headers, sizeof headers);
+  return findPayloadOffset(std::span<const uint8_t>(headers, n));
+}
+
+}  // namespace
+
+OpenOutcome openOwnPayload(char* archivePath) {
+  startupState.createdTempFolder = false;
+  if (sys::moduleFileName(archivePath, kPathBytes) == 0 || !openArchiveStream(archivePath))
+    return OpenOutcome::cannotOpen;
+  int64_t size = archiveSize();
+  startupState.fileSize = size > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(size);
+  startupState.payloadOffset = payloadOffsetOfOwnFile();
+  if (size <= int64_t(startupState.payloadOffset)) {  // a stub without payload ends silently
+    closeArchiveStream();
+    return OpenOutcome::stop;
+  }
+  uint8_t block[kConfigBytes];
+  uint32_t got = archiveSeek(startupState.payloadOffset) ? archiveRead(block, sizeof block) : 0;
+  if (isValidConfig(std::span<const uint8_t>(block, got))) {
+    SfxConfig config;
+    std::memcpy(&config, block, sizeof config);
+    if (!mergeSfxConfig(config, archivePath)) {
+      closeArchiveStream();
+      return OpenOutcome::stop;
+    }
+  }
+  archiveSeek(0);
+  return OpenOutcome::opened;
+}

@@ -1,0 +1,70 @@
+// Where the payload begins behind the stub image, the configuration block that opens it,
+// and the opening sequence that merges the block into sfxSettings.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+// The 512-byte configuration block at payloadOffset, byte for byte (little-endian).
+struct SfxConfig {
+  char magic[6];               // "TORVEX", case-sensitive
+  char variant;                // '6': needs a 64-bit system; anything else: ordinary
+  char terminator;
+  char destinationPath[260];
+  char setupCommand[128];
+  uint32_t noConfirm;
+  uint32_t openFolderAfter;
+  uint32_t deleteAfterSetup;
+  uint32_t skipDestinationDialog;
+  uint32_t archiveCrc32;
+  char promptTitle[32];
+  char promptText[64];
+};
+static_assert(sizeof(SfxConfig) == 512);
+static_assert(offsetof(SfxConfig, destinationPath) == 8);
+static_assert(offsetof(SfxConfig, setupCommand) == 268);
+static_assert(offsetof(SfxConfig, noConfirm) == 396);
+static_assert(offsetof(SfxConfig, archiveCrc32) == 412);
+static_assert(offsetof(SfxConfig, promptTitle) == 416);
+static_assert(offsetof(SfxConfig, promptText) == 448);
+
+constexpr uint32_t kConfigBytes = 512;
+constexpr char kConfigMagic[6] = {'T', 'O', 'R', 'V', 'E', 'X'};
+// findPayloadOffset's answer for headers that do not describe a usable section table;
+// no file is that large, so the caller sees "no payload".
+constexpr uint32_t kNoPayload = 0xFFFFFFFF;
+// The stub's headers always lie in the first page of the image.
+constexpr size_t kHeaderBytes = 4096;
+
+// End of the raw data of the image's last section, read from the image's headers.
+// Never reads outside `image`, whatever the headers hold.
+uint32_t findPayloadOffset(std::span<const uint8_t> image);
+// The running program's own image (its module handle points at the DOS header).
+uint32_t findPayloadOffset(const void* imageBase);
+
+// True when all 512 bytes are present and the magic matches.
+bool isValidConfig(std::span<const uint8_t> block);
+
+// Copies a fixed-width text field so the result is always terminated inside `width`
+// bytes and never ends in the lead byte of a cut double-byte character.
+void copyConfigText(char* out, const char* field, size_t width);
+
+// What the run driver keeps from the opening sequence.
+struct StartupState {
+  const void* instance;       // the program's own image
+  int32_t fileSize;
+  uint32_t payloadOffset;
+  bool createdTempFolder;
+};
+extern StartupState startupState;
+
+enum class OpenOutcome { opened, cannotOpen, stop };
+
+// Merges a valid block into sfxSettings (the block replaces every switch value).
+// Returns false when the run must stop: a 64-bit package on a system without WOW64
+// (string 12 has then been shown).
+bool mergeSfxConfig(const SfxConfig& block, const char* programPath);
+
+// Opens the program's own file as archiveStream, locates the payload and merges a valid
+// block. archivePath (260 bytes) receives the program's full path.
+OpenOutcome openOwnPayload(char* archivePath);
