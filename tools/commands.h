@@ -10,3 +10,4 @@ struct Command {
 };
 
 int commandInfo(int argc, char** argv);
+int commandPack(int argc, char** argv);

@@ -8,6 +8,7 @@ namespace {
 
 const Command kCommands[] = {
     {"info", "show the payload and configuration block of a package", commandInfo},
+    {"pack", "make a self-extracting package from the stub and an archive", commandPack},
 };
 
 void printUsage(FILE* out) {

@@ -1,0 +1,131 @@
+// zaroza info FILE: payload offset, every configuration field, the archive's CRC-32.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/commands.h"
+#include "tools/package.h"
+#include "tools/tool_util.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: zaroza info [--codepage 932|1252] FILE\n"
+    "\n"
+    "Shows where the payload of a self-extracting file begins, every field of its\n"
+    "configuration block (texts converted to UTF-8) and whether the archive's CRC-32\n"
+    "matches the block. The texts' code page is guessed unless --codepage is given.\n"
+    "Exit status: 0 for a package with a valid block and a matching (or unset) CRC-32,\n"
+    "1 when the file has no payload, no valid block or a wrong CRC-32, 2 on usage errors.\n";
+
+std::string_view field(const char* text, size_t width) { return {text, strnlen(text, width)}; }
+
+std::string shown(std::string_view bytes, unsigned codePage) {
+  auto utf8 = codePageToUtf8(bytes, codePage);
+  std::string s = utf8 ? *utf8 : std::string(bytes);
+  std::string out = "\"";
+  for (char c : s) {
+    if (c == '\n') out += "\\n";
+    else if (c == '"') out += "\\\"";
+    else out += c;
+  }
+  return out + "\"";
+}
+
+void printBlock(const SfxConfig& c, unsigned codePage) {
+  std::printf("  variant:               %c (%s)\n", c.variant >= 32 && c.variant < 127 ? c.variant : '?',
+              c.variant == '6' ? "needs a 64-bit system" : "ordinary");
+  std::printf("  destinationPath:       %s\n", shown(field(c.destinationPath, sizeof c.destinationPath), codePage).c_str());
+  std::printf("  setupCommand:          %s\n", shown(field(c.setupCommand, sizeof c.setupCommand), codePage).c_str());
+  std::printf("  noConfirm:             %u\n", c.noConfirm);
+  std::printf("  openFolderAfter:       %u\n", c.openFolderAfter);
+  std::printf("  deleteAfterSetup:      %u\n", c.deleteAfterSetup);
+  std::printf("  skipDestinationDialog: %u\n", c.skipDestinationDialog);
+  std::printf("  archiveCrc32:          0x%08X%s\n", c.archiveCrc32, c.archiveCrc32 ? "" : " (no check)");
+  std::printf("  promptTitle:           %s\n", shown(field(c.promptTitle, sizeof c.promptTitle), codePage).c_str());
+  std::printf("  promptText:            %s\n", shown(field(c.promptText, sizeof c.promptText), codePage).c_str());
+  std::printf("  text code page:        %u\n", codePage);
+  // Unterminated texts are cut by the stub; say so rather than hide it.
+  if (!memchr(c.destinationPath, 0, sizeof c.destinationPath) || !memchr(c.setupCommand, 0, sizeof c.setupCommand) ||
+      !memchr(c.promptTitle, 0, sizeof c.promptTitle) || !memchr(c.promptText, 0, sizeof c.promptText))
+    std::printf("  warning: a text fills its whole field without a terminator; the stub cuts it\n");
+}
+
+}  // namespace
+
+int commandInfo(int argc, char** argv) {
+  std::string file, codePageText;
+  for (int i = 1; i < argc;) {
+    std::string_view a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (takeOption(argc, argv, i, "--codepage", codePageText)) continue;
+    if (a.size() > 1 && a[0] == '-') {
+      std::fprintf(stderr, "zaroza info: unknown option '%s'\n%s", argv[i], kUsage);
+      return 2;
+    }
+    if (!file.empty()) {
+      std::fprintf(stderr, "zaroza info: one FILE only\n%s", kUsage);
+      return 2;
+    }
+    file = argv[i++];
+  }
+  if (file.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (!codePageText.empty() && codePageText != "932" && codePageText != "1252") {
+    std::fprintf(stderr, "zaroza info: --codepage takes 932 or 1252\n");
+    return 2;
+  }
+  auto bytes = readWholeFile(file);
+  if (!bytes) {
+    std::fprintf(stderr, "zaroza info: cannot read %s\n", file.c_str());
+    return 1;
+  }
+  PackageInfo info = inspectPackage(*bytes);
+  std::printf("file:              %s\n", file.c_str());
+  std::printf("file size:         %zu\n", bytes->size());
+  if (!info.isExecutable) {
+    std::printf("not a self-extracting file: no Windows executable header\n");
+    return 1;
+  }
+  if (info.payloadOffset == kNoPayload) {
+    std::printf("not a self-extracting file: the section table is damaged\n");
+    return 1;
+  }
+  std::printf("payload offset:    %u (0x%X)\n", info.payloadOffset, info.payloadOffset);
+  if (!info.hasPayload) {
+    std::printf("no payload: the file ends with the stub's last section\n");
+    return 1;
+  }
+  if (!info.hasFullBlock) {
+    std::printf("configuration block: missing (only %zu bytes behind the stub)\n", bytes->size() - info.payloadOffset);
+    return 1;
+  }
+  const SfxConfig& c = info.config;
+  std::string magic(c.magic, c.magic + sizeof c.magic);
+  for (char& ch : magic) if (static_cast<unsigned char>(ch) < 32 || static_cast<unsigned char>(ch) > 126) ch = '.';
+  std::printf("configuration block: %s (magic \"%s\")\n",
+              info.blockValid ? "valid" : "not valid, the stub ignores it and uses the command line", magic.c_str());
+  unsigned codePage = codePageText.empty()
+                          ? guessCodePage({field(c.destinationPath, sizeof c.destinationPath),
+                                           field(c.setupCommand, sizeof c.setupCommand),
+                                           field(c.promptTitle, sizeof c.promptTitle),
+                                           field(c.promptText, sizeof c.promptText)})
+                          : static_cast<unsigned>(std::stoul(codePageText));
+  printBlock(c, codePage);
+  std::printf("archive:           offset %llu, %llu bytes, CRC-32 0x%08X\n",
+              static_cast<unsigned long long>(info.archiveOffset), static_cast<unsigned long long>(info.archiveBytes),
+              info.archiveCrc32);
+  if (!info.blockValid) return 1;
+  if (c.archiveCrc32 == 0) {
+    std::printf("archive CRC-32:    not checked (archiveCrc32 is 0)\n");
+    return 0;
+  }
+  bool match = c.archiveCrc32 == info.archiveCrc32;
+  std::printf("archive CRC-32:    %s\n", match ? "matches archiveCrc32" : "DIFFERS from archiveCrc32");
+  return match ? 0 : 1;
+}

@@ -1,0 +1,137 @@
+// zaroza pack: stub + configuration block + LHA archive -> self-extracting file.
+#include <cstdio>
+#include <string>
+
+#include "tools/commands.h"
+#include "tools/package.h"
+#include "tools/tool_util.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: zaroza pack [OPTIONS] -o OUTPUT ARCHIVE\n"
+    "\n"
+    "Appends a configuration block and an LHA archive to the stub.\n"
+    "  -o, --output FILE     the package to write\n"
+    "  --stub FILE           the stub (default: zaroza-sfx.exe of the build tree)\n"
+    "  --dest TEXT           destination folder; may begin with %temp%, %ProgramFiles%,\n"
+    "                        %Desktop%, %MyDocuments%, %SystemDir% or %WinDir%\n"
+    "  --command TEXT        setup command run from the destination afterwards\n"
+    "  --title TEXT          caption of the start-up question\n"
+    "  --prompt TEXT         start-up question (Yes/No); none when empty\n"
+    "  --no-confirm          create folders and replace files without asking\n"
+    "  --no-open-folder      do not open the destination after extraction\n"
+    "  --delete-after        delete the extracted files after the setup command\n"
+    "  --skip-dialog         do not show the destination dialog\n"
+    "  --needs-64bit         refuse to run on a 32-bit system (variant 6)\n"
+    "  --no-crc              store no CRC-32 of the archive\n"
+    "  --codepage 932|1252   code page of the texts in the block (default: 1252 when\n"
+    "                        they fit, else 932)\n"
+    "  --variant CHAR, --magic TEXT   raw block fields, for tests\n";
+
+int usageError(const std::string& why) {
+  std::fprintf(stderr, "zaroza pack: %s\n%s", why.c_str(), kUsage);
+  return 2;
+}
+
+std::string defaultStub() {
+  std::string folder = toolFolder();
+  for (const char* candidate : {"/zaroza-sfx.exe", "/../win32/zaroza-sfx.exe"}) {
+    std::string path = folder + candidate;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+      std::fclose(f);
+      return path;
+    }
+  }
+  return "";
+}
+
+bool encodeText(const std::string& utf8, const std::string& codePage, std::string& out) {
+  bool ascii = true;
+  for (char c : utf8) ascii &= static_cast<unsigned char>(c) < 0x80;
+  if (ascii) {
+    out = utf8;
+    return true;
+  }
+  for (unsigned cp : {1252u, 932u}) {
+    if (!codePage.empty() && std::to_string(cp) != codePage) continue;
+    if (auto encoded = utf8ToCodePage(utf8, cp)) {
+      out = *encoded;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int commandPack(int argc, char** argv) {
+  PackageSettings s;
+  std::string output, stubPath, archivePath, codePage, variant, dest, command, title, prompt;
+  for (int i = 1; i < argc;) {
+    std::string_view a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (takeOption(argc, argv, i, "-o", output) || takeOption(argc, argv, i, "--output", output) ||
+        takeOption(argc, argv, i, "--stub", stubPath) || takeOption(argc, argv, i, "--dest", dest) ||
+        takeOption(argc, argv, i, "--command", command) || takeOption(argc, argv, i, "--title", title) ||
+        takeOption(argc, argv, i, "--prompt", prompt) || takeOption(argc, argv, i, "--codepage", codePage) ||
+        takeOption(argc, argv, i, "--variant", variant) || takeOption(argc, argv, i, "--magic", s.magic))
+      continue;
+    if (a == "--no-confirm") s.noConfirm = 1;
+    else if (a == "--no-open-folder") s.openFolderAfter = 0;
+    else if (a == "--delete-after") s.deleteAfterSetup = 1;
+    else if (a == "--skip-dialog") s.skipDestinationDialog = 1;
+    else if (a == "--needs-64bit") s.variant = '6';
+    else if (a == "--no-crc") s.withCrc32 = false;
+    else if (a.size() > 1 && a[0] == '-') return usageError("unknown option '" + std::string(a) + "'");
+    else if (archivePath.empty()) archivePath = a;
+    else return usageError("one ARCHIVE only");
+    i++;
+  }
+  if (output.empty() || archivePath.empty()) return usageError("need -o OUTPUT and ARCHIVE");
+  if (!codePage.empty() && codePage != "932" && codePage != "1252") return usageError("--codepage takes 932 or 1252");
+  if (!variant.empty()) {
+    if (variant.size() != 1) return usageError("--variant takes one character");
+    s.variant = variant[0];
+  }
+  if (s.magic.size() > 6) return usageError("--magic takes at most 6 characters");
+  if (s.deleteAfterSetup && command.empty())
+    std::fprintf(stderr, "zaroza pack: note: --delete-after has no effect without --command\n");
+  struct { const std::string* in; std::string* out; const char* name; } texts[] = {
+      {&dest, &s.destinationPath, "--dest"}, {&command, &s.setupCommand, "--command"},
+      {&title, &s.promptTitle, "--title"}, {&prompt, &s.promptText, "--prompt"}};
+  for (auto& t : texts)
+    if (!encodeText(*t.in, codePage, *t.out))
+      return usageError(std::string(t.name) + " has characters the code page cannot hold");
+
+  if (stubPath.empty()) stubPath = defaultStub();
+  if (stubPath.empty()) return usageError("no stub found; build it (make win32) or pass --stub");
+  auto stub = readWholeFile(stubPath);
+  if (!stub) {
+    std::fprintf(stderr, "zaroza pack: cannot read stub %s\n", stubPath.c_str());
+    return 1;
+  }
+  auto archive = readWholeFile(archivePath);
+  if (!archive) {
+    std::fprintf(stderr, "zaroza pack: cannot read archive %s\n", archivePath.c_str());
+    return 1;
+  }
+  std::string why;
+  auto block = buildConfig(s, crc32Of(archive->data(), archive->size()), &why);
+  if (!block) return usageError(why);
+  auto package = assemblePackage(*stub, *block, *archive, &why);
+  if (!package) {
+    std::fprintf(stderr, "zaroza pack: %s\n", why.c_str());
+    return 1;
+  }
+  if (!writeWholeFile(output, *package)) {
+    std::fprintf(stderr, "zaroza pack: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  std::printf("%s: %zu bytes (stub %zu, block 512, archive %zu)\n", output.c_str(), package->size(), stub->size(),
+              archive->size());
+  return 0;
+}

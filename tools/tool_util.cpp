@@ -1,0 +1,92 @@
+#include "tools/tool_util.h"
+
+#include <iconv.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  if (!ok) return std::nullopt;
+  return bytes;
+}
+
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+namespace {
+
+std::optional<std::string> convert(std::string_view in, const char* from, const char* to) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(in.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t srcLeft = in.size();
+  char* dst = out.data();
+  size_t dstLeft = out.size();
+  size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+  iconv_close(cd);
+  if (r == static_cast<size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - dstLeft);
+  return out;
+}
+
+const char* iconvName(unsigned codePage) { return codePage == 932 ? "CP932" : "CP1252"; }
+
+}  // namespace
+
+std::optional<std::string> codePageToUtf8(std::string_view bytes, unsigned codePage) {
+  return convert(bytes, iconvName(codePage), "UTF-8");
+}
+
+std::optional<std::string> utf8ToCodePage(std::string_view text, unsigned codePage) {
+  return convert(text, "UTF-8", iconvName(codePage));
+}
+
+unsigned guessCodePage(const std::vector<std::string_view>& texts) {
+  bool anyHigh = false;
+  for (std::string_view t : texts) {
+    for (char c : t) anyHigh |= static_cast<unsigned char>(c) >= 0x80;
+    if (!codePageToUtf8(t, 932)) return 1252;
+  }
+  return anyHigh ? 932 : 1252;
+}
+
+bool takeOption(int argc, char** argv, int& i, std::string_view name, std::string& value) {
+  std::string_view arg = argv[i];
+  if (arg == name) {
+    if (i + 1 >= argc) return false;
+    value = argv[i + 1];
+    i += 2;
+    return true;
+  }
+  if (arg.size() > name.size() && arg.substr(0, name.size()) == name && arg[name.size()] == '=') {
+    value = std::string(arg.substr(name.size() + 1));
+    i += 1;
+    return true;
+  }
+  return false;
+}
+
+std::string toolFolder() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return "";
+  std::string path(buf, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}

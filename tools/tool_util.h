@@ -1,0 +1,26 @@
+// Small helpers shared by the host tool's commands.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Whole file, or nothing when it cannot be read.
+std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path);
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Text conversions between a Windows code page (932 or 1252) and UTF-8.
+// Empty optional when the bytes are not valid in that code page / not representable.
+std::optional<std::string> codePageToUtf8(std::string_view bytes, unsigned codePage);
+std::optional<std::string> utf8ToCodePage(std::string_view text, unsigned codePage);
+
+// The code page a block's texts were most likely written in: 932 when every non-ASCII
+// byte forms valid Shift-JIS, else 1252.
+unsigned guessCodePage(const std::vector<std::string_view>& texts);
+
+// Looks for an option "--name VALUE" / "--name=VALUE" at argv[i]; advances i past it.
+bool takeOption(int argc, char** argv, int& i, std::string_view name, std::string& value);
+
+// Path of the running tool's own folder ("" when unknown).
+std::string toolFolder();
