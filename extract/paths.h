@@ -14,11 +14,11 @@ constexpr int kWideUnits = 520;   // toWide scratch area
 const char16_t* toWide(const char* text);
 const char* toNarrow(const char16_t* text);
 
-// In-place text operations. Buffers passed to ensureTrailingBackslash need room for one
-// more byte; the others never grow the text.
+// In-place text operations. Only ensureTrailingBackslash can grow the text; it returns
+// false (text unchanged) when the byte it needs does not fit `capacity`.
 void trimTrailingSpaces(char* text);
 void slashesToBackslashes(char* text);
-void ensureTrailingBackslash(char* text, int capacity);
+bool ensureTrailingBackslash(char* text, int capacity);
 void removeTrailingBackslash(char* text);
 void stripParentReferences(char* text);
 // path -> folder (drive and directory, keeps its trailing backslash) and name
@@ -28,7 +28,9 @@ void splitFolderAndName(const char* path, char* folder, char* name);
 // Expands a folder variable at the start of the configuration block's destination text
 // into sfxSettings.destinationPath. Returns createdTempFolder: true when the destination
 // is a private folder below the temporary folder (destination exactly "%temp%" with the
-// block's deleteAfterSetup set). An empty text writes nothing and returns false.
+// block's deleteAfterSetup set). An empty text writes nothing and returns false. A result
+// longer than 259 bytes is never cut: the destination is left empty (the archive's folder
+// is then taken) and the result is false.
 bool expandDestinationMacro(const char* blockDestination, uint32_t deleteAfterSetup,
                             const char* programPath);
 

@@ -17,4 +17,15 @@ bool isLeadByte(unsigned char byte);
 int ansiToWide(const char* text, char16_t* out, int capacity);
 int wideToAnsi(const char16_t* text, char* out, int capacity);
 
+// lstrcmpiA: compares two ANSI texts ignoring case; 0 when equal. Trail bytes of
+// double-byte characters are compared exactly.
+int compareIgnoreCase(const char* a, const char* b);
+
+#ifndef _WIN32
+// POSIX side only: the native file system stores names as UTF-8. Same result
+// convention as ansiToWide.
+int wideToUtf8(const char16_t* text, char* out, int capacity);
+int utf8ToWide(const char* text, char16_t* out, int capacity);
+#endif
+
 }  // namespace sys
