@@ -11,3 +11,5 @@ struct Command {
 
 int commandInfo(int argc, char** argv);
 int commandPack(int argc, char** argv);
+int commandList(int argc, char** argv);
+int commandTest(int argc, char** argv);

@@ -9,6 +9,8 @@ namespace {
 const Command kCommands[] = {
     {"info", "show the payload and configuration block of a package", commandInfo},
     {"pack", "make a self-extracting package from the stub and an archive", commandPack},
+    {"list", "list the members of an LHA archive or a package", commandList},
+    {"test", "decode every member of an LHA archive or a package and check its CRC-16", commandTest},
 };
 
 void printUsage(FILE* out) {

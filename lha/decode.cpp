@@ -1,0 +1,191 @@
+// The decoder frame: the method table, the dictionary loop, output and stored copies.
+#include "lha/decode.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "extract/run_state.h"
+#include "lha/bits.h"
+#include "lha/header.h"
+#include "lha/huffman.h"
+#include "lha/stream.h"
+#include "sys/ui.h"
+
+DecoderState decoderState;
+FILE* outputStream;
+uint32_t totalBytesWritten;
+
+namespace {
+
+// Every method of the system, with the parameters its decoder takes. Rows without
+// functions are methods whose decoder is not part of this build yet.
+const DecodeMethodRecord kDecodeMethods[] = {
+    // method      name     stored dictBits lenOff posCodes posBits start decodeChar decodePosition
+    {kMethodLh0, "-lh0-", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLh1, "-lh1-", false, 12, 253, 64, 0, nullptr, nullptr, nullptr},
+    {kMethodLh2, "-lh2-", false, 13, 253, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLh3, "-lh3-", false, 13, 253, 128, 0, nullptr, nullptr, nullptr},
+    {kMethodLh4, "-lh4-", false, 12, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLh5, "-lh5-", false, 13, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLh6, "-lh6-", false, 15, 253, 16, 5, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLh7, "-lh7-", false, 16, 253, 17, 5, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLzs, "-lzs-", false, 11, 254, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLz4, "-lz4-", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLz5, "-lz5-", false, 12, 253, 0, 0, nullptr, nullptr, nullptr},
+};
+
+constexpr uint32_t kStoredPiece = 32768;
+uint8_t storedBuffer[kStoredPiece];
+
+void flushDictionary(uint32_t count) { writeOutput(decoderState.dictionary, count); }
+
+// The main loop: literals and matches into the ring, which leaves through writeOutput a
+// full dictionary at a time.
+void runDecodeLoop(const DecodeMethodRecord& m) {
+  DecoderState& d = decoderState;
+  uint8_t* dictionary = d.dictionary;
+  const uint32_t size = d.dictionarySize;
+  const uint32_t mask = size - 1;
+  uint32_t writePos = 0;
+  uint32_t produced = 0;
+  for (;;) {
+    if (readRunStatus() != kRunGoing) return;  // what the dictionary still holds is dropped
+    uint16_t c = m.decodeChar();
+    if (c <= 255) {
+      dictionary[writePos++] = static_cast<uint8_t>(c);
+      if (writePos == size) {
+        flushDictionary(size);
+        writePos = 0;
+      }
+      ++produced;
+    } else if (c == kEndOfMemberCode) {
+      break;
+    } else {
+      uint32_t length = c - m.lengthOffset;
+      produced += length;
+      d.writePos = writePos;
+      d.producedCount = produced;
+      uint32_t p = m.decodePosition();
+      // Damaged data may name a distance beyond the dictionary: it is taken modulo the
+      // dictionary size, so the copy always reads inside the ring.
+      uint32_t source = (writePos - p - 1) & mask;
+      if (writePos + length <= size && source + length <= size) {
+        uint8_t* out = dictionary + writePos;
+        const uint8_t* in = dictionary + source;
+        if (source >= writePos || source + length <= writePos) {
+          std::memmove(out, in, length);
+        } else {
+          for (uint32_t k = 0; k < length; ++k) out[k] = in[k];  // repeats the overlap
+        }
+        writePos += length;
+        if (writePos == size) {
+          flushDictionary(size);
+          writePos = 0;
+        }
+      } else {
+        for (uint32_t k = 0; k < length; ++k) {
+          dictionary[writePos++] = dictionary[source];
+          if (writePos == size) {
+            flushDictionary(size);
+            writePos = 0;
+          }
+          source = (source + 1) & mask;
+        }
+      }
+    }
+    if (produced >= d.originalSize) break;
+  }
+  if (writePos != 0) flushDictionary(writePos);
+}
+
+}  // namespace
+
+const DecodeMethodRecord* findDecodeMethod(uint32_t method) {
+  for (const DecodeMethodRecord& r : kDecodeMethods)
+    if (r.method == method) return &r;
+  return nullptr;
+}
+
+bool decodeMethodSupported(uint32_t method) {
+  const DecodeMethodRecord* r = findDecodeMethod(method);
+  return r && (r->stored || r->decodeChar);
+}
+
+uint32_t selectDecodeMethod(const char* methodId) {
+  if (!methodId[0] || !methodId[1] || !methodId[2]) return kMethodUnsupported;
+  bool z = methodId[2] == 'z';
+  switch (methodId[3]) {
+    case '0': return kMethodLh0;
+    case '1': return kMethodLh1;
+    case '2': return kMethodLh2;
+    case '3': return kMethodLh3;
+    case '4': return z ? kMethodLz4 : kMethodLh4;
+    case '5': return z ? kMethodLz5 : kMethodLh5;
+    case '6': return kMethodLh6;
+    case '7': return kMethodLh7;
+    case 's': return kMethodLzs;
+    default: return kMethodUnsupported;
+  }
+}
+
+void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize) {
+  DecoderState& d = decoderState;
+  bitReader.packedRemaining = packedSize;
+  d.originalSize = originalSize;
+  const DecodeMethodRecord* m = findDecodeMethod(method);
+  if (!m) return;
+  if (m->stored) {
+    copyStored();
+    return;
+  }
+  if (!m->decodeChar) return;  // no decoder for it yet: nothing is read or written
+
+  d.record = m;
+  d.dictionarySize = uint32_t{1} << m->dictionaryBits;
+  d.positionCodeCount = m->positionCodeCount;
+  d.positionCountBits = m->positionCountBits;
+  d.dictionary = static_cast<uint8_t*>(std::malloc(d.dictionarySize));
+  if (!d.dictionary) {
+    // Without a dictionary nothing can be decoded; stop the run like a failed write.
+    stopRun(kRunFailed);
+    return;
+  }
+  std::memset(d.dictionary, 0x20, d.dictionarySize);
+  m->start();
+  d.writePos = 0;
+  d.producedCount = 0;
+  if (originalSize != 0) runDecodeLoop(*m);
+  std::free(d.dictionary);
+  d.dictionary = nullptr;
+}
+
+uint32_t writeOutput(const uint8_t* buffer, uint32_t n) {
+  if (readRunStatus() != kRunGoing) return 0;
+  if (outputStream && std::fwrite(buffer, 1, n, outputStream) != n) {
+    stopRun(kRunFailed);
+    return 0;
+  }
+  crc16Update(buffer, n);
+  totalBytesWritten += n;
+  sys::sendProgress(totalBytesWritten / 1024);
+  return n;
+}
+
+void copyStored() {
+  uint32_t& remaining = bitReader.packedRemaining;
+  if (remaining == 0xFFFFFFFF) {  // size unknown: up to the end of the file
+    for (;;) {
+      uint32_t got = archiveRead(storedBuffer, kStoredPiece);
+      if (got == 0) return;
+      writeOutput(storedBuffer, got);
+      if (readRunStatus() != kRunGoing) return;
+    }
+  }
+  while (remaining > 0) {
+    uint32_t want = remaining < kStoredPiece ? remaining : kStoredPiece;
+    uint32_t got = archiveRead(storedBuffer, want);
+    if (got == 0) return;
+    remaining -= writeOutput(storedBuffer, got);
+    if (readRunStatus() != kRunGoing) return;
+  }
+}

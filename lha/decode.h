@@ -1,0 +1,75 @@
+// The decoder frame: method selection, the dictionary loop shared by every compressed
+// method, the output path and the stored methods.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+// Method codes as the method id maps them; 11 is "no decoder".
+enum DecodeMethod : uint32_t {
+  kMethodLh0 = 0,
+  kMethodLh1 = 1,
+  kMethodLh2 = 2,
+  kMethodLh3 = 3,
+  kMethodLh4 = 4,
+  kMethodLh5 = 5,
+  kMethodLh6 = 6,
+  kMethodLh7 = 7,
+  kMethodUnsupported = 11,
+  kMethodLzs = 13,
+  kMethodLz4 = 14,
+  kMethodLz5 = 15,
+};
+
+// One row per method: everything the frame needs to run it. A compressed method whose
+// decodeChar is null has no decoder in this build yet.
+struct DecodeMethodRecord {
+  uint32_t method;
+  const char* name;             // canonical method id, e.g. "-lh5-"
+  bool stored;                  // copied unchanged, no dictionary
+  uint32_t dictionaryBits;      // dictionary of 2^dictionaryBits bytes
+  uint16_t lengthOffset;        // a code c above 255 is a match of c - lengthOffset bytes
+  uint16_t positionCodeCount;   // size of the position alphabet
+  uint8_t positionCountBits;    // width of the count of position code lengths
+  void (*start)();
+  uint16_t (*decodeChar)();
+  uint16_t (*decodePosition)();
+};
+
+// The record of a method code, or null for 11 and for codes the table does not list.
+const DecodeMethodRecord* findDecodeMethod(uint32_t method);
+// True when members of this method can be decoded (stored, or a decoder exists).
+bool decodeMethodSupported(uint32_t method);
+
+// Maps a five-character method id to its DecodeMethod.
+uint32_t selectDecodeMethod(const char* methodId);
+
+// Decodes packedSize bytes at the archive position into outputStream through writeOutput.
+// Failures show up in runningCrc16 and, for fatal ones, in runStatus.
+void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize);
+
+// What a method's decodeChar returns when its stream can give no further code for the
+// member (damaged data); the frame then flushes what it has and ends the member.
+constexpr uint16_t kEndOfMemberCode = 0xFFFF;
+
+// Frame state of the member being decoded (one member at a time).
+struct DecoderState {
+  const DecodeMethodRecord* record;
+  uint8_t* dictionary;
+  uint32_t dictionarySize;
+  uint32_t writePos;
+  uint32_t producedCount;       // literals count 1, matches their length
+  uint32_t originalSize;
+  uint16_t positionCodeCount;
+  uint8_t positionCountBits;
+};
+extern DecoderState decoderState;
+
+// Output: a FILE* opened by the caller, or null to decode without writing (test mode:
+// the CRC-16, the byte total and the progress message still happen).
+extern FILE* outputStream;
+extern uint32_t totalBytesWritten;  // every byte written in this run
+
+// Writes n bytes; returns n, or 0 when nothing was written (run stopped, short write).
+uint32_t writeOutput(const uint8_t* buffer, uint32_t n);
+// Copies the member's packed bytes unchanged (-lh0-, -lz4-).
+void copyStored();

@@ -1,0 +1,54 @@
+// LHA member headers (levels 0, 1 and 2), the archive scan and the CRC-16 they share
+// with the decoders.
+#pragma once
+#include <cstdint>
+
+// Size of the caller-owned header buffer (the scan reads its blocks into it).
+constexpr uint32_t kHeaderBufferSize = 65536;
+// Largest piece read at once while reading one header; readMemberHeader needs this
+// much scratch.
+constexpr int32_t kMaxHeaderPiece = 4096;
+// The directory part and the name part of a path are each cut to this many bytes.
+constexpr uint32_t kMaxPathPart = 260;
+
+struct MemberHeader {
+  uint8_t level;              // 0, 1 or 2
+  char path[2 * kMaxPathPart + 1];  // directory part + name part, 0xFF turned into '\'
+  char methodId[6];           // e.g. "-lh5-", "-lhd-" for a directory entry
+  uint32_t packedSize;        // packed data behind the header (level 1: extensions removed)
+  uint32_t originalSize;
+  uint32_t timeStamp;         // levels 0/1: MS-DOS date-time (local); level 2: Unix time
+  uint16_t attribute;
+  uint16_t storedCrc16;       // CRC-16 of the decoded data
+};
+
+extern MemberHeader memberHeader;
+
+// CRC-16/ARC (reflected 0xA001, initial 0, no final XOR) kept in one register.
+struct Crc16State {
+  uint16_t table[8][256];     // table[0] is the byte table; the rest serve 8-byte steps
+  bool built;
+};
+extern Crc16State crc16State;
+extern uint16_t runningCrc16;
+
+void buildCrc16Table();
+// Folds count bytes into runningCrc16.
+void crc16Update(const uint8_t* bytes, uint32_t count);
+
+// Unsigned running byte sum of the header bytes read (levels 0 and 1 check it).
+extern uint8_t headerChecksum;
+
+// Reads up to count bytes of a header (count 0..4096, else -1 and nothing read), feeds
+// them to runningCrc16 and headerChecksum; returns the number read.
+int32_t readHeaderBytes(uint8_t* destination, int32_t count);
+
+// Reads one header at the current archive position into memberHeader, using headerBuffer
+// (at least kMaxHeaderPiece bytes) as scratch. True: the stream stands on the member's
+// first data byte. False: no valid header here (the end of the archive for the worker).
+bool readMemberHeader(uint8_t* headerBuffer);
+
+// Scans from the current archive position for the first header readMemberHeader accepts.
+// headerBuffer holds kHeaderBufferSize bytes. On success *offset is its file offset and
+// the stream stands behind it.
+bool findFirstHeader(uint8_t* headerBuffer, uint32_t* offset);

@@ -1,0 +1,230 @@
+// -lh4-, -lh5-, -lh6-, -lh7-: block-coded static Huffman over an LZ dictionary. The
+// methods differ only in the parameters of their rows in the method table.
+#include <cstring>
+
+#include "extract/run_state.h"
+#include "lha/bits.h"
+#include "lha/decode.h"
+#include "lha/huffman.h"
+#include "sys/ui.h"
+#include "ui/strings.h"
+
+HuffmanTables huffman;
+
+namespace {
+
+void reportBadTable(const char* text) {
+  sys::messageBox(sys::progressWindow(), text, kCaption, sys::kMbOk | sys::kMbIconError);
+  stopRun(kRunFailed);
+}
+
+// Bits a code uses beyond those its direct table already consumed. Only a damaged table
+// can hold a shorter length there; nothing more is consumed then.
+inline uint32_t bitsBeyond(uint32_t length, uint32_t consumed) {
+  return length > consumed ? length - consumed : 0;
+}
+
+// Follows an overflow tree from node j, one bit of `bits` per step from `mask` down,
+// until a symbol (below alphabet) is reached. Valid codes end within 16 bits; when the
+// bits run out in a damaged tree the result is symbol 0 (the member's CRC-16 check then
+// fails), so no walk runs away or leaves the arrays.
+inline uint16_t walkTree(uint16_t j, uint32_t alphabet, uint32_t bits, uint32_t mask) {
+  const HuffmanTables& t = huffman;
+  while (j >= alphabet) {
+    if (mask == 0 || j >= kTreeNodeCount) return 0;
+    j = (bits & mask) ? t.treeRight[j] : t.treeLeft[j];
+    mask >>= 1;
+  }
+  return j;
+}
+
+void fillTable(uint16_t* table, uint32_t entries, uint16_t value) {
+  for (uint32_t k = 0; k < entries; ++k) table[k] = value;
+}
+
+// A single-code table (count 0) names its one symbol. A value outside the alphabet is
+// read as symbol 0: no encoder emits one for a code it uses, so a block that never uses
+// the table decodes as meant, and one that does yields bytes the CRC-16 check rejects.
+uint16_t singleCode(uint16_t value, uint32_t alphabet) { return value < alphabet ? value : 0; }
+
+}  // namespace
+
+void startStatic() {
+  initBitReader();
+  huffman.blockSize = 0;
+}
+
+uint16_t decodeCharStatic() {
+  HuffmanTables& t = huffman;
+  if (t.blockSize == 0) {
+    t.blockSize = getBits(16);
+    // A zero block size is only found in damaged or exhausted data: it ends the member
+    // here, the bytes decoded so far are written and the CRC-16 check decides.
+    if (t.blockSize == 0) return kEndOfMemberCode;
+    readPtLen(kCodeLengthCodeCount, 5, 3);
+    readCLen();
+    readPtLen(static_cast<int16_t>(decoderState.positionCodeCount), decoderState.positionCountBits,
+              kNoSpecialIndex);
+  }
+  --t.blockSize;
+  uint16_t j = t.cTable[bitBuffer() >> 4];
+  if (j < kCharCodeCount) {
+    fillBits(t.cLen[j]);
+  } else {
+    fillBits(kCharTableBits);
+    j = walkTree(j, kCharCodeCount, bitBuffer(), 0x8000);
+    fillBits(bitsBeyond(t.cLen[j], kCharTableBits));
+  }
+  return j;
+}
+
+uint16_t decodePositionStatic() {
+  const HuffmanTables& t = huffman;
+  const uint32_t alphabet = decoderState.positionCodeCount;
+  uint16_t j = t.ptTable[bitBuffer() >> 8];
+  if (j < alphabet) {
+    fillBits(t.ptLen[j]);
+  } else {
+    fillBits(kSmallTableBits);
+    j = walkTree(j, alphabet, bitBuffer(), 0x8000);
+    fillBits(bitsBeyond(t.ptLen[j], kSmallTableBits));
+  }
+  if (j == 0) return 0;
+  return static_cast<uint16_t>((1u << (j - 1)) + getBits(j - 1u));
+}
+
+void readPtLen(int16_t count, uint32_t countBits, int32_t specialIndex) {
+  HuffmanTables& t = huffman;
+  uint32_t n = getBits(countBits);
+  if (n == 0) {
+    uint16_t c = getBits(countBits);
+    std::memset(t.ptLen, 0, static_cast<size_t>(count));
+    fillTable(t.ptTable, 1u << kSmallTableBits, singleCode(c, static_cast<uint32_t>(count)));
+    return;
+  }
+  // Counts beyond the alphabet are read and their lengths ignored.
+  uint32_t limit = n < kMaxSmallLengths ? n : kMaxSmallLengths;
+  uint32_t i = 0;
+  while (i < limit) {
+    uint32_t c = bitBuffer() >> 13;
+    if (c < 7) {
+      fillBits(3);
+    } else {
+      // 7 and more: 111, one 1 bit per length above 7, a closing 0
+      for (uint32_t mask = 1u << 12; bitBuffer() & mask; mask >>= 1) ++c;
+      fillBits(c - 3);
+    }
+    t.ptLen[i++] = static_cast<uint8_t>(c);
+    if (static_cast<int32_t>(i) == specialIndex) {
+      for (uint32_t z = getBits(2); z > 0 && i < kMaxSmallLengths; --z) t.ptLen[i++] = 0;
+    }
+  }
+  while (i < static_cast<uint32_t>(count)) t.ptLen[i++] = 0;
+  makeTable(count, t.ptLen, kSmallTableBits, t.ptTable);
+}
+
+void readCLen() {
+  HuffmanTables& t = huffman;
+  uint32_t n = getBits(9);
+  if (n == 0) {
+    uint16_t c = getBits(9);
+    std::memset(t.cLen, 0, sizeof t.cLen);
+    fillTable(t.cTable, 1u << kCharTableBits, singleCode(c, kCharCodeCount));
+    return;
+  }
+  uint32_t limit = n < kCharCodeCount ? n : kCharCodeCount;
+  uint32_t i = 0;
+  while (i < limit) {
+    uint16_t c = t.ptTable[bitBuffer() >> 8];
+    // the first 8 bits are still in place, so the walk starts at the ninth
+    if (c >= kCodeLengthCodeCount) c = walkTree(c, kCodeLengthCodeCount, bitBuffer(), 0x80);
+    fillBits(t.ptLen[c]);
+    if (c >= 3) {
+      t.cLen[i++] = static_cast<uint8_t>(c - 2);
+      continue;
+    }
+    uint32_t zeros = c == 0 ? 1 : c == 1 ? getBits(4) + 3u : getBits(9) + 20u;
+    // A zero run past the last symbol is cut at the end of the list.
+    if (zeros > kCharCodeCount - i) zeros = kCharCodeCount - i;
+    std::memset(t.cLen + i, 0, zeros);
+    i += zeros;
+  }
+  if (i < kCharCodeCount) std::memset(t.cLen + i, 0, kCharCodeCount - i);
+  makeTable(kCharCodeCount, t.cLen, kCharTableBits, t.cTable);
+}
+
+bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, uint16_t* table) {
+  HuffmanTables& t = huffman;
+  const auto symbols = static_cast<uint32_t>(symbolCount < 0 ? 0 : symbolCount);
+  uint32_t count[17] = {};
+  for (uint32_t s = 0; s < symbols; ++s) {
+    if (lengths[s] > 16) {
+      reportBadTable("Bad table (case a)");
+      return false;
+    }
+    ++count[lengths[s]];
+  }
+  // Codes are canonical: start[len] is the first code of each length, left-aligned in
+  // 16 bits. A complete code ends exactly at 65,536, which is 0 in 16 bits.
+  uint16_t start[18];
+  start[1] = 0;
+  for (uint32_t len = 1; len <= 16; ++len)
+    start[len + 1] = static_cast<uint16_t>(start[len] + (count[len] << (16 - len)));
+  if (start[17] != 0) {
+    reportBadTable("Bad table (case b)");
+    return false;
+  }
+
+  const uint32_t m = 16 - tableBits;
+  const uint32_t tableSize = 1u << tableBits;
+  uint32_t weight[17];
+  for (uint32_t len = 1; len <= tableBits; ++len) {
+    start[len] = static_cast<uint16_t>(start[len] >> m);
+    weight[len] = 1u << (tableBits - len);
+  }
+  for (uint32_t len = tableBits + 1; len <= 16; ++len) weight[len] = 1u << (16 - len);
+
+  // the slots from which overflow trees grow start out empty
+  uint32_t j = static_cast<uint32_t>(start[tableBits + 1] >> m);
+  for (uint32_t k = j; j != 0 && k < tableSize; ++k) table[k] = 0;
+
+  uint32_t avail = symbols;
+  const uint32_t testBit = 1u << (15 - tableBits);
+  for (uint32_t s = 0; s < symbols; ++s) {
+    uint32_t len = lengths[s];
+    if (len == 0) continue;
+    uint32_t next = start[len] + weight[len];
+    if (len <= tableBits) {
+      // An over-full list whose 16-bit total wrapped to 0 passes the test above but
+      // runs past the table's end; it is a bad table like a tree slot beyond it.
+      if (next > tableSize) {
+        reportBadTable("Bad table (case c)");
+        return false;
+      }
+      for (uint32_t k = start[len]; k < next; ++k) table[k] = static_cast<uint16_t>(s);
+    } else {
+      uint32_t i = start[len];
+      if ((i >> m) >= tableSize) {
+        reportBadTable("Bad table (case c)");
+        return false;
+      }
+      uint16_t* slot = &table[i >> m];
+      for (uint32_t step = tableBits; step < len; ++step) {
+        if (*slot == 0) {
+          // Trees of valid codes fit the node arrays; over-full ones are bad tables.
+          if (avail >= kTreeNodeCount) {
+            reportBadTable("Bad table (case c)");
+            return false;
+          }
+          t.treeLeft[avail] = t.treeRight[avail] = 0;
+          *slot = static_cast<uint16_t>(avail++);
+        }
+        slot = (i & testBit) ? &t.treeRight[*slot] : &t.treeLeft[*slot];
+        i <<= 1;
+      }
+      *slot = static_cast<uint16_t>(s);
+    }
+    start[len] = static_cast<uint16_t>(next);
+  }
+  return true;
+}

@@ -1,0 +1,90 @@
+#include "tools/lha_archive.h"
+
+#include <ctime>
+#include <string_view>
+
+#include "lha/stream.h"
+#include "sys/text.h"
+#include "sys/ui.h"
+#include "tools/tool_util.h"
+
+namespace {
+
+std::vector<std::string> coreMessages;
+
+int collectMessage(sys::WindowHandle, const char* text, const char*, unsigned flags) {
+  coreMessages.emplace_back(text ? text : "");
+  return (flags & 0xF) == sys::kMbYesNo ? sys::kIdYes : sys::kIdOk;
+}
+
+bool readAllHeaders(ArchiveScan& scan, std::vector<uint8_t>& buffer) {
+  scan.members.clear();
+  if (!archiveSeek(0)) return false;
+  uint32_t first = 0;
+  if (!findFirstHeader(buffer.data(), &first)) return false;
+  scan.firstOffset = first;
+  int64_t next = first;
+  while (archiveSeek(next) && readMemberHeader(buffer.data())) {
+    ArchiveMember m{memberHeader, static_cast<uint32_t>(next), static_cast<uint32_t>(archiveTell())};
+    scan.members.push_back(m);
+    next = static_cast<int64_t>(m.dataOffset) + m.header.packedSize;
+  }
+  return true;
+}
+
+}  // namespace
+
+void collectCoreMessages() { sys::setMessageHook(collectMessage); }
+
+std::vector<std::string> takeCoreMessages() {
+  std::vector<std::string> out;
+  out.swap(coreMessages);
+  return out;
+}
+
+ScanResult scanArchive(const std::string& path, const std::string& codePageOption, ArchiveScan& scan) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return ScanResult::cannotOpen;
+  attachArchiveStream(f);
+  buildCrc16Table();
+  std::vector<uint8_t> buffer(kHeaderBufferSize);
+  unsigned codePage = codePageOption == "932" ? 932 : 1252;
+  sys::setCodePage(codePage);
+  if (!readAllHeaders(scan, buffer)) return ScanResult::notArchive;
+  if (codePageOption.empty()) {
+    std::vector<std::string_view> paths;
+    for (const ArchiveMember& m : scan.members) paths.emplace_back(m.header.path);
+    unsigned guessed = guessCodePage(paths);
+    if (guessed != codePage) {
+      // path separators are found character by character, so read again in that code page
+      codePage = guessed;
+      sys::setCodePage(codePage);
+      if (!readAllHeaders(scan, buffer)) return ScanResult::notArchive;
+    }
+  }
+  scan.codePage = codePage;
+  return ScanResult::ok;
+}
+
+std::string memberPathUtf8(const MemberHeader& header, unsigned codePage) {
+  auto utf8 = codePageToUtf8(header.path, codePage);
+  return utf8 ? *utf8 : std::string(header.path);
+}
+
+std::string formatTimeStamp(const MemberHeader& header) {
+  char text[32];
+  uint32_t t = header.timeStamp;
+  if (header.level == 2) {
+    std::time_t seconds = static_cast<std::time_t>(t);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%SZ", &utc);
+  } else {
+    uint32_t date = t >> 16, time = t & 0xFFFF;
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u ", 1980 + (date >> 9), (date >> 5) & 15,
+                  date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
+  }
+  return text;
+}
+
+bool isDirectoryEntry(const MemberHeader& header) { return std::string_view(header.methodId) == "-lhd-"; }

@@ -1,0 +1,34 @@
+// Reading an LHA archive (plain or behind a self-extracting stub) for list and test.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "lha/header.h"
+
+struct ArchiveMember {
+  MemberHeader header;
+  uint32_t headerOffset;
+  uint32_t dataOffset;
+};
+
+struct ArchiveScan {
+  std::vector<ArchiveMember> members;
+  uint32_t firstOffset = 0;
+  unsigned codePage = 1252;
+};
+
+enum class ScanResult { ok, cannotOpen, notArchive };
+
+// Opens path as archiveStream, finds the first header from offset 0 and reads every
+// member header after it. codePageOption: "", "932" or "1252" ("" guesses from the paths).
+// The stream stays open for decoding.
+ScanResult scanArchive(const std::string& path, const std::string& codePageOption, ArchiveScan& scan);
+
+// Messages the core showed (header and table errors) since the last call.
+std::vector<std::string> takeCoreMessages();
+void collectCoreMessages();
+
+std::string memberPathUtf8(const MemberHeader& header, unsigned codePage);
+std::string formatTimeStamp(const MemberHeader& header);
+bool isDirectoryEntry(const MemberHeader& header);
