@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# zaroza info / pack from the command line, on packages made with the real stub.
+set -u
+zaroza=$1 corpus=$2 stub=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect_status() {  # expected-status description command...
+  local want=$1 what=$2; shift 2
+  "$@" >"$work/out" 2>&1
+  local got=$?
+  [ "$got" -eq "$want" ] || { fail "$what: exit $got, expected $want"; cat "$work/out"; }
+}
+expect_text() {  # description text
+  grep -qF -- "$2" "$work/out" || { fail "$1: no '$2' in output"; cat "$work/out"; }
+}
+
+expect_status 0 "--help" "$zaroza" --help
+expect_text "--help" "info"
+expect_status 0 "info --help" "$zaroza" info --help
+expect_text "info --help" "usage: zaroza info"
+expect_status 2 "info without file" "$zaroza" info
+expect_status 2 "unknown command" "$zaroza" frobnicate
+expect_status 1 "info on a missing file" "$zaroza" info "$work/missing.exe"
+expect_status 1 "info on a plain archive" "$zaroza" info "$corpus/lha_unix114i/h2_lh5.lzh"
+expect_text "info on a plain archive" "not a self-extracting file"
+
+if [ ! -f "$stub" ]; then
+  echo "stub not built ($stub); package checks skipped"
+  exit 77
+fi
+archive="$corpus/lha_unix114i/h2_lh5.lzh"
+
+expect_status 1 "info on the bare stub" "$zaroza" info "$stub"
+expect_text "bare stub" "no payload"
+
+expect_status 0 "pack" "$zaroza" pack --stub "$stub" -o "$work/pkg.exe" --dest '%temp%' --command setup.exe \
+  --delete-after --no-confirm --skip-dialog --no-open-folder --title "Demo" --prompt "$(printf '\xe5\xb1\x95\xe9\x96\x8b\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99\xe3\x81\x8b')" "$archive"
+expect_status 0 "info on a package" "$zaroza" info "$work/pkg.exe"
+expect_text "package" "configuration block: valid"
+expect_text "package" "payload offset:    $(stat -c %s "$stub")"
+expect_text "package" 'destinationPath:       "%temp%"'
+expect_text "package" 'setupCommand:          "setup.exe"'
+expect_text "package" "deleteAfterSetup:      1"
+expect_text "package" "openFolderAfter:       0"
+expect_text "package" "text code page:        932"
+expect_text "package" "$(printf '\xe5\xb1\x95\xe9\x96\x8b\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99\xe3\x81\x8b')"
+expect_text "package" "matches archiveCrc32"
+
+# one flipped byte in the archive part
+cp "$work/pkg.exe" "$work/bad.exe"
+size=$(stat -c %s "$work/bad.exe")
+printf '\x55' | dd of="$work/bad.exe" bs=1 seek=$((size - 20)) conv=notrunc status=none
+expect_status 1 "info on a damaged package" "$zaroza" info "$work/bad.exe"
+expect_text "damaged package" "DIFFERS"
+
+expect_status 0 "pack lower-case magic" "$zaroza" pack --stub "$stub" -o "$work/lower.exe" --magic torvex "$archive"
+expect_status 1 "info on lower-case magic" "$zaroza" info "$work/lower.exe"
+expect_text "lower-case magic" "not valid"
+
+expect_status 2 "pack with a command too long" "$zaroza" pack --stub "$stub" -o "$work/x.exe" \
+  --command "$(printf 'x%.0s' $(seq 1 200))" "$archive"
+expect_status 1 "pack onto a packed stub" "$zaroza" pack --stub "$work/pkg.exe" -o "$work/y.exe" "$archive"
+
+echo "$(( failures == 0 ? 1 : 0 )) passed, $failures failed"
+[ "$failures" -eq 0 ]
