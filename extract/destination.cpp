@@ -199,7 +199,10 @@ void removeDotComponents(char* path) {
     const char* end = in;
     endsWithSeparator = *in == '\\';
     if (*in) ++in;
-    if (begin == end || isDotsAndBlanks(begin, end)) continue;
+    if (begin == end || isDotsAndBlanks(begin, end)) {
+      endsWithSeparator = true;  // "a\.." names the folder a, never a file called a
+      continue;
+    }
     if (out != path) *out++ = '\\';
     std::memmove(out, begin, end - begin);
     out += end - begin;

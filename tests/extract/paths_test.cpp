@@ -1,0 +1,295 @@
+// Path text operations, the code-page conversions and the folder variables.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "extract/destination.h"
+#include "extract/paths.h"
+#include "startup/settings.h"
+#include "sys/shell.h"
+#include "sys/text.h"
+
+namespace {
+
+// Selects a code page for one test natively; on Windows the system's own is kept and the
+// double-byte cases run only when it is 932.
+bool useCodePage(unsigned codePage) {
+  sys::setCodePage(codePage);
+  return sys::activeCodePage() == codePage;
+}
+
+struct CodePageGuard {
+  ~CodePageGuard() { sys::setCodePage(1252); }
+};
+
+std::u16string wideOf(const char* text) { return std::u16string(toWide(text)); }
+
+std::string withOp(void (*op)(char*), const char* text) {
+  char buffer[kPathBytes * 2];
+  std::strcpy(buffer, text);
+  op(buffer);
+  return buffer;
+}
+
+TEST(ToWide, Cp932TrailByte5CIsPartOfTheCharacter) {
+  CodePageGuard guard;
+  if (!useCodePage(932)) GTEST_SKIP() << "system code page is not 932";
+  EXPECT_EQ(wideOf("\x83\x5C"), u"\u30BD");                 // ソ
+  EXPECT_EQ(wideOf("\x95\x5C"), u"\u8868");                 // 表
+  EXPECT_EQ(wideOf("a\\\x95\x5C\\b"), u"a\\\u8868\\b");
+  EXPECT_EQ(wideOf("\xB1"), u"\uFF71");                     // half-width katakana
+  EXPECT_STREQ(toNarrow(u"\u30BD\\\u8868"), "\x83\x5C\\\x95\x5C");
+  EXPECT_TRUE(sys::isLeadByte(0x83));
+  EXPECT_TRUE(sys::isLeadByte(0xFC));
+  EXPECT_FALSE(sys::isLeadByte(0x5C));
+  EXPECT_FALSE(sys::isLeadByte(0xA1));
+}
+
+TEST(ToWide, Cp1252MapsEveryByteAndBack) {
+  CodePageGuard guard;
+  if (!useCodePage(1252)) GTEST_SKIP() << "system code page is not 1252";
+  EXPECT_EQ(wideOf("\x80"), u"\u20AC");
+  EXPECT_EQ(wideOf("\x81\x8D\x8F\x90\x9D"), u"\u0081\u008D\u008F\u0090\u009D");
+  for (int b = 1; b < 256; ++b) {
+    char text[2] = {static_cast<char>(b), 0};
+    std::u16string wide = wideOf(text);
+    ASSERT_EQ(wide.size(), 1u) << b;
+    EXPECT_STREQ(toNarrow(wide.c_str()), text) << b;
+  }
+  EXPECT_FALSE(sys::isLeadByte(0x83));
+}
+
+TEST(ToWide, TextsThatDoNotFitGiveEmptyResults) {
+  std::string longText(kWideUnits, 'a');
+  EXPECT_EQ(wideOf(longText.c_str()), u"");
+  std::u16string longWide(kPathBytes, u'b');
+  EXPECT_STREQ(toNarrow(longWide.c_str()), "");
+  std::u16string fits(kPathBytes - 1, u'b');
+  EXPECT_EQ(std::strlen(toNarrow(fits.c_str())), static_cast<size_t>(kPathBytes - 1));
+  // Each call clears the previous result of its kind.
+  toWide("abcdef");
+  EXPECT_EQ(wideOf("xy"), u"xy");
+}
+
+struct OpCase {
+  const char* input;
+  const char* expected;
+};
+
+TEST(TextOps, TrimTrailingSpaces) {
+  const OpCase cases[] = {{"abc  ", "abc"}, {"a b", "a b"}, {"   ", ""}, {"", ""}, {"x\\ ", "x\\"}};
+  for (const OpCase& c : cases) EXPECT_EQ(withOp(trimTrailingSpaces, c.input), c.expected) << c.input;
+}
+
+TEST(TextOps, SlashesToBackslashes) {
+  const OpCase cases[] = {{"a/b/c", "a\\b\\c"}, {"/x/", "\\x\\"}, {"a\\b", "a\\b"}, {"", ""}};
+  for (const OpCase& c : cases) EXPECT_EQ(withOp(slashesToBackslashes, c.input), c.expected) << c.input;
+}
+
+TEST(TextOps, StripParentReferences) {
+  const OpCase cases[] = {
+      {"a\\..\\b", "a\\b"},     {"..\\..\\x", "x"},          {"....\\x", "..x"},
+      {"..", ".."},             {"a..\\b", "ab"},            {"..\\", ""},
+      {".\\x", ".\\x"},         {"...\\..\\y", ".y"},        {"", ""},
+  };
+  for (const OpCase& c : cases) EXPECT_EQ(withOp(stripParentReferences, c.input), c.expected) << c.input;
+  // No length limit: a long text is compacted whole.
+  std::string longText;
+  for (int i = 0; i < 600; ++i) longText += "..\\";
+  longText += "end";
+  EXPECT_EQ(withOp(stripParentReferences, longText.substr(0, 300).c_str()), "");
+  char big[2048];
+  std::strcpy(big, longText.c_str());
+  stripParentReferences(big);
+  EXPECT_STREQ(big, "end");
+}
+
+std::string ensured(const char* text, int capacity = kPathBytes) {
+  char buffer[kPathBytes + 1] = {};
+  std::strcpy(buffer, text);
+  ensureTrailingBackslash(buffer, capacity);
+  return buffer;
+}
+
+TEST(TextOps, EnsureTrailingBackslash) {
+  const OpCase cases[] = {{"", ""}, {"C:\\x", "C:\\x\\"}, {"C:\\x\\", "C:\\x\\"}, {"C:", "C:\\"}};
+  for (const OpCase& c : cases) EXPECT_EQ(ensured(c.input), c.expected) << c.input;
+  // No room for the byte: the text stays as it is.
+  char full[8] = "abcdefg";
+  EXPECT_FALSE(ensureTrailingBackslash(full, sizeof full));
+  EXPECT_STREQ(full, "abcdefg");
+  char room[9] = "abcdefg";
+  EXPECT_TRUE(ensureTrailingBackslash(room, sizeof room));
+  EXPECT_STREQ(room, "abcdefg\\");
+}
+
+TEST(TextOps, TrailingBackslashWithDoubleByteTrail) {
+  CodePageGuard guard;
+  if (!useCodePage(932)) GTEST_SKIP() << "system code page is not 932";
+  // A final 0x5C that is the trail byte of ソ or 表 gets a real backslash.
+  EXPECT_EQ(ensured("C:\\\x83\x5C"), "C:\\\x83\x5C\\");
+  EXPECT_EQ(ensured("\x95\x5C"), "\x95\x5C\\");
+  EXPECT_EQ(ensured("C:\\\x95\x5C\\"), "C:\\\x95\x5C\\");
+  EXPECT_EQ(ensured("\xB1\\"), "\xB1\\");  // half-width: single byte, real backslash
+  // ...and keeps the character under removeTrailingBackslash.
+  EXPECT_EQ(withOp(removeTrailingBackslash, "C:\\\x83\x5C"), "C:\\\x83\x5C");
+  EXPECT_EQ(withOp(removeTrailingBackslash, "C:\\\x83\x5C\\"), "C:\\\x83\x5C");
+}
+
+TEST(TextOps, RemoveTrailingBackslash) {
+  const OpCase cases[] = {{"C:\\x\\", "C:\\x"}, {"C:\\x", "C:\\x"}, {"\\", ""}, {"", ""}, {"a\\\\", "a\\"}};
+  for (const OpCase& c : cases) EXPECT_EQ(withOp(removeTrailingBackslash, c.input), c.expected) << c.input;
+}
+
+struct SplitCase {
+  const char* path;
+  const char* folder;
+  const char* name;
+};
+
+TEST(TextOps, SplitFolderAndName) {
+  const SplitCase cases[] = {
+      {"C:\\dl\\pkg.exe", "C:\\dl\\", "pkg.exe"}, {"pkg.exe", "", "pkg.exe"},
+      {"", "", ""},                               {"C:pkg.exe", "C:", "pkg.exe"},
+      {"a/b/c.txt", "a/b/", "c.txt"},             {"C:\\dl\\", "C:\\dl\\", ""},
+      {"\\\\srv\\sh\\x.y.z", "\\\\srv\\sh\\", "x.y.z"},
+  };
+  for (const SplitCase& c : cases) {
+    char folder[kPathBytes] = "junk", name[kPathBytes] = "junk";
+    splitFolderAndName(c.path, folder, name);
+    EXPECT_STREQ(folder, c.folder) << c.path;
+    EXPECT_STREQ(name, c.name) << c.path;
+  }
+}
+
+TEST(TextOps, SplitFolderAndNameDoubleByte) {
+  CodePageGuard guard;
+  if (!useCodePage(932)) GTEST_SKIP() << "system code page is not 932";
+  char folder[kPathBytes], name[kPathBytes];
+  splitFolderAndName("C:\\\x95\x5C.exe", folder, name);  // C:\表.exe
+  EXPECT_STREQ(folder, "C:\\");
+  EXPECT_STREQ(name, "\x95\x5C.exe");
+}
+
+// ---- folder variables ----
+
+std::string systemTempPath() {
+  char temp[kPathBytes];
+  sys::tempPath(temp, sizeof temp);
+  return temp;
+}
+
+std::string withoutTrailingBackslash(std::string text) {
+  if (!text.empty() && text.back() == '\\') text.pop_back();
+  return text;
+}
+
+struct MacroCase {
+  const char* text;
+  uint32_t deleteAfterSetup;
+  std::string expected;
+  bool createdTempFolder;
+};
+
+TEST(ExpandDestinationMacro, TempAndPrivateFolder) {
+  std::string temp = systemTempPath();
+  ASSERT_FALSE(temp.empty());
+  ASSERT_EQ(temp.back(), '\\');
+  const MacroCase cases[] = {
+      {"%temp%", 1, temp + "~pkg.exe", true},
+      {"%temp%", 0, withoutTrailingBackslash(temp), false},
+      {"%temp%\\sub", 1, withoutTrailingBackslash(temp) + "\\sub", false},
+      {"%Temp%", 1, "", false},  // names are compared with their case
+      {"%Foo%\\x", 0, "\\x", false},
+      {"C:\\plain", 1, "C:\\plain", false},
+      {"%temp", 1, "%temp", false},
+      {"%%rest", 0, "rest", false},
+  };
+  for (const MacroCase& c : cases) {
+    resetSfxSettings();
+    std::strcpy(sfxSettings.destinationPath, "stale");
+    EXPECT_EQ(expandDestinationMacro(c.text, c.deleteAfterSetup, "C:\\dl\\pkg.exe"), c.createdTempFolder) << c.text;
+    EXPECT_EQ(std::string(sfxSettings.destinationPath), c.expected) << c.text;
+  }
+}
+
+TEST(ExpandDestinationMacro, EmptyTextWritesNothing) {
+  std::strcpy(sfxSettings.destinationPath, "kept");
+  EXPECT_FALSE(expandDestinationMacro("", 1, "C:\\pkg.exe"));
+  EXPECT_STREQ(sfxSettings.destinationPath, "kept");
+}
+
+TEST(ExpandDestinationMacro, UnknownVariableEndsBesideTheArchive) {
+  resetSfxSettings();
+  expandDestinationMacro("%Foo%\\x", 0, "C:\\dl\\pkg.exe");
+  EXPECT_EQ(normalizeDestination("C:\\dl\\"), DestinationOutcome::accepted);
+  EXPECT_STREQ(sfxSettings.destinationPath, "C:\\dl\\x\\");
+}
+
+TEST(ExpandDestinationMacro, SystemFolders) {
+#ifndef _WIN32
+  sys::setShellFolderValueForTests("Desktop", "C:\\Users\\u\\Desktop");
+  sys::setShellFolderValueForTests("Personal", "C:\\Users\\u\\Documents\\");
+  sys::setSystemFoldersForTests("C:\\Program Files", "C:\\Windows\\system32", "C:\\Windows");
+#endif
+  char desktop[256], personal[256], programFiles[256], system[256], windows[256];
+  readShellFolder("Desktop", desktop);
+  readShellFolder("Personal", personal);
+  sys::programFilesFolder(programFiles, 256);
+  sys::systemDirectory(system, 256);
+  sys::windowsDirectory(windows, 256);
+  struct {
+    const char* text;
+    std::string folder;
+  } cases[] = {
+      {"%Desktop%\\x", desktop},      {"%MyDocuments%\\x", personal},
+      {"%ProgramFiles%\\x", programFiles}, {"%SystemDir%\\x", system},
+      {"%WinDir%\\x", windows},
+  };
+  for (const auto& c : cases) {
+    ASSERT_FALSE(c.folder.empty()) << c.text;
+    resetSfxSettings();
+    EXPECT_FALSE(expandDestinationMacro(c.text, 1, "C:\\pkg.exe"));
+    EXPECT_EQ(std::string(sfxSettings.destinationPath), withoutTrailingBackslash(c.folder) + "\\x") << c.text;
+  }
+#ifndef _WIN32
+  sys::setShellFolderValueForTests("Desktop", nullptr);
+  readShellFolder("Desktop", desktop);
+  EXPECT_STREQ(desktop, "");
+  resetSfxSettings();
+  expandDestinationMacro("%Desktop%\\Tools", 0, "C:\\pkg.exe");
+  EXPECT_STREQ(sfxSettings.destinationPath, "\\Tools");  // unreadable folder: only the rest
+  sys::setShellFolderValueForTests("Personal", nullptr);
+  sys::setSystemFoldersForTests(nullptr, nullptr, nullptr);
+#endif
+}
+
+TEST(ExpandDestinationMacro, TooLongIsNeverCut) {
+#ifndef _WIN32
+  sys::setSystemFoldersForTests(nullptr, ("C:\\" + std::string(100, 's')).c_str(), nullptr);
+#endif
+  char system[256];
+  ASSERT_GT(sys::systemDirectory(system, 256), 3);
+  const size_t folderLength = std::strlen(system);
+  // Folder plus the rest of a 259-byte text: always over the limit.
+  std::string text = "%SystemDir%\\" + std::string(kPathBytes - 1 - 12, 'r');
+  resetSfxSettings();
+  EXPECT_FALSE(expandDestinationMacro(text.c_str(), 1, "C:\\pkg.exe"));
+  EXPECT_STREQ(sfxSettings.destinationPath, "");
+  // Exactly 259 bytes still fit.
+  std::string fitting = "%SystemDir%" + std::string(kPathBytes - 1 - folderLength, 'f');
+  resetSfxSettings();
+  expandDestinationMacro(fitting.c_str(), 0, "C:\\pkg.exe");
+  EXPECT_EQ(std::string(sfxSettings.destinationPath), system + fitting.substr(11));
+  // A private folder whose name does not fit is not claimed.
+  std::string program = "C:\\" + std::string(kPathBytes - 4, 'p');
+  resetSfxSettings();
+  EXPECT_FALSE(expandDestinationMacro("%temp%", 1, program.c_str()));
+  EXPECT_STREQ(sfxSettings.destinationPath, "");
+#ifndef _WIN32
+  sys::setSystemFoldersForTests(nullptr, nullptr, nullptr);
+#endif
+}
+
+}  // namespace
