@@ -1,0 +1,311 @@
+// Member headers, extended headers and the archive scan.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "lha/header.h"
+#include "lha/stream.h"
+#include "lha_util.h"
+#include "sys/text.h"
+
+namespace {
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+struct HeaderReader : ::testing::Test {
+  uint8_t buffer[kHeaderBufferSize];
+  void TearDown() override {
+    closeArchiveStream();
+    sys::setCodePage(1252);
+  }
+  bool read(const Bytes& archive) {
+    attachBytes(archive);
+    std::memset(buffer, 0, sizeof buffer);
+    return readMemberHeader(buffer);
+  }
+};
+
+TEST(Crc16, CheckValueAndTableEntries) {
+  buildCrc16Table();
+  EXPECT_EQ(crc16State.table[0][1], 0xC0C1);
+  EXPECT_EQ(crc16State.table[0][255], 0x4040);
+  runningCrc16 = 0;
+  crc16Update(reinterpret_cast<const uint8_t*>("123456789"), 9);
+  EXPECT_EQ(runningCrc16, 0xBB3D);
+}
+
+TEST(Crc16, EveryLengthAndSplitMatchesTheBitwiseCrc) {
+  buildCrc16Table();
+  Bytes data(300);
+  for (size_t k = 0; k < data.size(); ++k) data[k] = static_cast<uint8_t>(k * 131 + 7);
+  for (uint32_t length : {0u, 1u, 7u, 8u, 9u, 15u, 16u, 17u, 63u, 300u}) {
+    Bytes part(data.begin(), data.begin() + length);
+    runningCrc16 = 0;
+    crc16Update(part.data(), length);
+    EXPECT_EQ(runningCrc16, referenceCrc16(part)) << length;
+    // the register carries over between calls
+    runningCrc16 = 0;
+    crc16Update(part.data(), length / 3);
+    crc16Update(part.data() + length / 3, length - length / 3);
+    EXPECT_EQ(runningCrc16, referenceCrc16(part)) << length;
+  }
+}
+
+TEST_F(HeaderReader, Level0FieldsAndStreamPosition) {
+  Bytes a = level0Header("-lh5-", "dir\xFF" "file.txt", 1234, 5678, 0xBEEF);
+  size_t headerLength = a.size();
+  a.resize(a.size() + 10, 0xAA);
+  ASSERT_TRUE(read(a));
+  const MemberHeader& h = memberHeader;
+  EXPECT_EQ(h.level, 0);
+  EXPECT_STREQ(h.methodId, "-lh5-");
+  EXPECT_STREQ(h.path, "dir\\file.txt");
+  EXPECT_EQ(h.packedSize, 1234u);
+  EXPECT_EQ(h.originalSize, 5678u);
+  EXPECT_EQ(h.timeStamp, 0x50210000u);
+  EXPECT_EQ(h.attribute, 0x20);
+  EXPECT_EQ(h.storedCrc16, 0xBEEF);
+  EXPECT_EQ(archiveTell(), static_cast<int64_t>(headerLength));
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+// The 70-byte level-2 header: name extension, header CRC, an ignored 0x41 extension.
+TEST_F(HeaderReader, Level2WithHeaderCrcNameAndUnknownExtension) {
+  Bytes name = text("hello.txt");  // 9 bytes: extension of 12
+  Bytes windowsTimes(24, 0x11);    // 0x41: 27 bytes
+  Bytes a = level2Header("-lh5-", 0, 0, 0x1234, {{0x01, name}, {0x41, windowsTimes}}, true);
+  ASSERT_EQ(a.size(), 70u);
+  EXPECT_EQ(a[0] | a[1] << 8, 70);
+  a.resize(a.size() + 5, 0);
+  ASSERT_TRUE(read(a));
+  EXPECT_STREQ(memberHeader.path, "hello.txt");
+  EXPECT_EQ(memberHeader.level, 2);
+  EXPECT_EQ(memberHeader.storedCrc16, 0x1234);
+  EXPECT_EQ(memberHeader.timeStamp, 1577836800u);
+  EXPECT_EQ(archiveTell(), 70);
+  // the stored header CRC is the CRC-16 of all 70 bytes with the CRC bytes as zero
+  Bytes zeroed(a.begin(), a.begin() + 70);
+  uint16_t stored = static_cast<uint16_t>(zeroed[27] | zeroed[28] << 8);
+  zeroed[27] = zeroed[28] = 0;
+  EXPECT_EQ(stored, referenceCrc16(zeroed));
+}
+
+TEST_F(HeaderReader, Level2WrongHeaderCrcRejectsWithoutMessage) {
+  Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x01, text("a.txt")}}, true);
+  a[27] ^= 0x01;
+  EXPECT_FALSE(read(a));
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(HeaderReader, OnlyTheFirstHeaderCrcExtensionCounts) {
+  // a second type-0 extension is ignored (its bytes are plain header bytes)
+  Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x01, text("a.txt")}, {0x00, {0x55, 0x55}}}, true);
+  EXPECT_TRUE(read(a));
+}
+
+TEST_F(HeaderReader, Level1ExtensionsAreTakenOffThePackedSize) {
+  Bytes data = text("0123456789");
+  Bytes a = level1Header("-lh0-", "x.txt", static_cast<uint32_t>(data.size()), 10, 0,
+                         {{0x40, {0x21, 0x00}}, {0x02, text("subd\xFF" "dir\xFF")}});
+  // the extensions are 5 and 12 bytes; the stored packed size counts them
+  uint32_t storedPacked = a[7] | a[8] << 8 | a[9] << 16 | static_cast<uint32_t>(a[10]) << 24;
+  EXPECT_EQ(storedPacked, data.size() + 17);
+  a.insert(a.end(), data.begin(), data.end());
+  Bytes next = level0Header("-lh0-", "next", 0, 0, 0);
+  a.insert(a.end(), next.begin(), next.end());
+
+  ASSERT_TRUE(read(a));
+  EXPECT_EQ(memberHeader.packedSize, storedPacked - 17);
+  EXPECT_EQ(memberHeader.attribute, 0x21);
+  EXPECT_STREQ(memberHeader.path, "subd\\dir\\x.txt");
+  ASSERT_TRUE(archiveSeek(archiveTell() + memberHeader.packedSize));
+  ASSERT_TRUE(readMemberHeader(buffer));
+  EXPECT_STREQ(memberHeader.path, "next");
+}
+
+TEST_F(HeaderReader, Level1ExtensionsLargerThanThePackedSizeReject) {
+  Bytes a = level1Header("-lh0-", "x", 0, 0, 0, {{0x01, text("long-name")}});
+  a[7] = 3;  // less than the 12 bytes of the extension
+  a[8] = a[9] = a[10] = 0;
+  uint8_t sum = 0;
+  for (size_t k = 2; k < static_cast<size_t>(a[0]) + 2; ++k) sum = static_cast<uint8_t>(sum + a[k]);
+  a[1] = sum;
+  EXPECT_FALSE(read(a));
+}
+
+TEST_F(HeaderReader, Level2DirectoryAndNameExtensions) {
+  Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x02, text("docs\xFFimg\xFF")}, {0x01, text("a.txt")}}, false);
+  ASSERT_TRUE(read(a));
+  EXPECT_STREQ(memberHeader.path, "docs\\img\\a.txt");
+}
+
+TEST_F(HeaderReader, NameExtensionReplacesBaseNameAndIsCutAt260) {
+  Bytes longName(300, 'n');
+  Bytes a = level1Header("-lh5-", "base", 0, 0, 0, {{0x01, longName}});
+  ASSERT_TRUE(read(a));
+  EXPECT_EQ(std::strlen(memberHeader.path), 260u);
+  EXPECT_EQ(memberHeader.path[0], 'n');
+}
+
+TEST_F(HeaderReader, TrailByteIsNotTakenForASeparator) {
+  // 0x81 is a lead byte in code page 932, so the 0xFF after it belongs to it
+  Bytes dir = {'d', 0x81, 0xFF, 0xFF};
+  Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x02, dir}, {0x01, text("f")}}, false);
+  sys::setCodePage(932);
+  ASSERT_TRUE(read(a));
+  EXPECT_STREQ(memberHeader.path, "d\x81\xFF\\f");
+  sys::setCodePage(1252);
+  ASSERT_TRUE(read(a));
+  EXPECT_STREQ(memberHeader.path, "d\x81\\\\f");
+}
+
+TEST_F(HeaderReader, Level0WrongChecksumShowsInvalidHeader) {
+  Bytes a = level0Header("-lh5-", "a", 0, 0, 0);
+  a[1] ^= 0x40;
+  EXPECT_FALSE(read(a));
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(recorder.messages[0], "invalid header.");
+}
+
+TEST_F(HeaderReader, NameLongerThanTheHeaderShowsInvalidHeader) {
+  Bytes a = level0Header("-lh5-", "abc", 0, 0, 0);
+  a[21] = 200;  // name length beyond the header; fix the checksum so only that is wrong
+  uint8_t sum = 0;
+  for (size_t k = 2; k < a.size(); ++k) sum = static_cast<uint8_t>(sum + a[k]);
+  a[1] = sum;
+  EXPECT_FALSE(read(a));
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(recorder.messages[0], "invalid header.");
+}
+
+struct RejectCase {
+  const char* what;
+  size_t offset;
+  uint8_t value;
+};
+
+class SilentRejection : public HeaderReader, public ::testing::WithParamInterface<RejectCase> {};
+
+TEST_P(SilentRejection, RejectsWithoutMessage) {
+  Bytes a = level0Header("-lh5-", "name", 0, 0, 0);
+  a.resize(a.size() + 300, 0);
+  a[GetParam().offset] = GetParam().value;
+  EXPECT_FALSE(read(a)) << GetParam().what;
+  EXPECT_TRUE(recorder.messages.empty()) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, SilentRejection,
+    ::testing::Values(RejectCase{"level 3", 20, 3}, RejectCase{"level 255", 20, 0xFF},
+                      RejectCase{"end mark", 0, 0}, RejectCase{"length wraps (254)", 0, 254},
+                      RejectCase{"length wraps (255)", 0, 255}, RejectCase{"length 20", 0, 18},
+                      RejectCase{"method not -l", 3, 'p'}, RejectCase{"method not -", 2, 'x'}));
+
+TEST_F(HeaderReader, Level2LengthWithLowByteZeroRejects) {
+  Bytes a = level2Header("-lh5-", 0, 0, 0, {}, false);
+  a[0] = 0;
+  a[1] = 1;
+  EXPECT_FALSE(read(a));
+}
+
+TEST_F(HeaderReader, ExtendedHeaderOf5000BytesRejects) {
+  Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x01, text("x")}}, false);
+  a[24] = 5000 & 0xFF;
+  a[25] = 5000 >> 8;
+  a.resize(a.size() + 6000, 0);
+  EXPECT_FALSE(read(a));
+}
+
+TEST_F(HeaderReader, ShortReadsReject) {
+  Bytes whole = level2Header("-lh5-", 0, 0, 0, {{0x01, text("name.txt")}}, true);
+  for (size_t cut : {0ul, 5ul, 20ul, 25ul, 30ul, whole.size() - 1}) {
+    Bytes a(whole.begin(), whole.begin() + static_cast<long>(cut));
+    EXPECT_FALSE(read(a)) << cut;
+  }
+  EXPECT_TRUE(read(whole));
+}
+
+TEST_F(HeaderReader, ReadHeaderBytesRefusesBadCounts) {
+  attachBytes(Bytes(5000, 1));
+  headerChecksum = 0;
+  EXPECT_EQ(readHeaderBytes(buffer, -1), -1);
+  EXPECT_EQ(readHeaderBytes(buffer, 4097), -1);
+  EXPECT_EQ(archiveTell(), 0);
+  EXPECT_EQ(readHeaderBytes(buffer, 4096), 4096);
+  EXPECT_EQ(headerChecksum, static_cast<uint8_t>(4096));
+  EXPECT_EQ(readHeaderBytes(buffer, 4096), 904);  // short at end of file
+}
+
+// --- the scan ---
+
+struct ScanCase {
+  const char* what;
+  Bytes file;
+  bool found;
+  uint32_t offset;
+  size_t messages;
+};
+
+Bytes joined(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+std::vector<ScanCase> scanCases() {
+  Bytes member = level0Header("-lh5-", "m", 0, 0, 0);
+  Bytes badChecksum = level0Header("-lh5-", "bad", 0, 0, 0);
+  badChecksum[1] ^= 1;
+  // "-lhd-" text inside an image: byte 20 after it is no level
+  Bytes decoy = text("xx-lhd-..............zzzzzzzzzz");
+  Bytes stub(100000, 0x90);
+  std::vector<ScanCase> cases;
+  cases.push_back({"empty file", {}, false, 0, 0});
+  cases.push_back({"shorter than 21 bytes", Bytes(member.begin(), member.begin() + 20), false, 0, 0});
+  cases.push_back({"no candidate", Bytes(70000, 'x'), false, 0, 0});
+  cases.push_back({"at offset 0", member, true, 0, 0});
+  cases.push_back({"behind a decoy", joined({decoy, member}), true, static_cast<uint32_t>(decoy.size()), 0});
+  cases.push_back({"behind a bad checksum", joined({Bytes(7, 0), badChecksum, member}), true,
+                   static_cast<uint32_t>(7 + badChecksum.size()), 1});
+  cases.push_back({"behind a stub", joined({stub, member}), true, 100000, 0});
+  // the first header begins in the last 20 bytes of the first 64 KiB block
+  cases.push_back({"across a block seam", joined({Bytes(65536 - 10, 0), member}), true, 65526, 0});
+  cases.push_back({"at a block seam after a failed candidate",
+                   joined({Bytes(65536 - 30, 0), badChecksum, member}), true,
+                   static_cast<uint32_t>(65536 - 30 + badChecksum.size()), 1});
+  return cases;
+}
+
+class Scan : public HeaderReader, public ::testing::WithParamInterface<ScanCase> {};
+
+TEST_P(Scan, FindsTheFirstAcceptedHeader) {
+  const ScanCase& c = GetParam();
+  attachBytes(c.file);
+  uint32_t offset = 0xFFFFFFFF;
+  bool found = findFirstHeader(buffer, &offset);
+  EXPECT_EQ(found, c.found) << c.what;
+  if (found && c.found) {
+    EXPECT_EQ(offset, c.offset) << c.what;
+    // the stream stands behind the accepted header, and that header reads again
+    EXPECT_EQ(archiveTell(), static_cast<int64_t>(offset + 25));  // level 0, one-byte name
+    ASSERT_TRUE(archiveSeek(offset));
+    EXPECT_TRUE(readMemberHeader(buffer));
+    EXPECT_STREQ(memberHeader.path, "m");
+  }
+  EXPECT_EQ(recorder.messages.size(), c.messages) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, Scan, ::testing::ValuesIn(scanCases()));
+
+TEST_F(HeaderReader, ScanStartsAtTheCurrentPosition) {
+  Bytes first = level0Header("-lh0-", "m", 0, 0, 0);
+  Bytes a = joined({first, first});
+  attachBytes(a);
+  ASSERT_TRUE(archiveSeek(1));
+  uint32_t offset = 0;
+  ASSERT_TRUE(findFirstHeader(buffer, &offset));
+  EXPECT_EQ(offset, first.size());
+}
+
+}  // namespace
