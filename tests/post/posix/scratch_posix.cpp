@@ -1,0 +1,1 @@
+#include "extract/posix/scratch_posix.cpp"

@@ -1,0 +1,1 @@
+#include "extract/win32/scratch_win32.cpp"
