@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Long fuzz runs of the archive decoder targets (built by `make sanitize`).
+# usage: scripts/fuzz.sh BUILD_DIR   (FUZZ_SECONDS per target, default 600)
+set -euo pipefail
+build=${1:-build/sanitize}
+seconds=${FUZZ_SECONDS:-600}
+root=$(cd "$(dirname "$0")/.." && pwd)
+seeds=$(cd "$root/.." && pwd)/shared/corpus
+status=0
+for target in fuzz_lha_header fuzz_lha_decode; do
+  binary=$build/tests/fuzz/$target
+  [ -x "$binary" ] || { echo "fuzz: $binary not built (run make sanitize)"; exit 1; }
+  work=$build/fuzz-corpus/$target
+  crashes=$build/fuzz-crashes/$target
+  mkdir -p "$work" "$crashes"
+  echo "fuzz: $target for ${seconds}s (corpus $work, findings $crashes)"
+  if ! "$binary" -max_total_time="$seconds" -max_len=70000 -rss_limit_mb=2048 -timeout=20 \
+       -artifact_prefix="$crashes/" -print_final_stats=1 "$work" "$seeds"; then
+    echo "fuzz: $target found a problem; see $crashes"
+    status=1
+  fi
+done
+exit "$status"
