@@ -1,0 +1,209 @@
+// UI driver for the end-to-end tests: a Win32 console program run in the same Wine prefix
+// as the stub. It finds a visible top-level window by its caption, prints its controls,
+// presses buttons, and tells when a window stays away or goes.
+//
+//   uidriver wait CAPTION TIMEOUT_MS        wait for the window, print its controls
+//   uidriver click CAPTION ID [TIMEOUT_MS]  press button ID (BM_CLICK) of the window
+//   uidriver absent CAPTION MS              succeed when no such window shows for MS
+//   uidriver gone CAPTION TIMEOUT_MS        wait until the window no longer exists
+//
+// Controls print as "id<TAB>class<TAB>text" lines in UTF-8, after a first line
+// "window<TAB>class<TAB>caption"; line breaks inside a text print as "\n". Ids are the
+// 16-bit control ids (a message box's text is 65535, its icon 1088, OK 1, Cancel 2,
+// Yes 6, No 7). Exit codes: 0 done, 1 not found / still there / appeared, 2 usage,
+// 3 the window did not answer (hung).
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr UINT kAnswerMs = 5000;  // a window that takes longer than this counts as hung
+constexpr DWORD kPollMs = 50;
+
+struct Search {
+  const wchar_t* caption;
+  HWND found;
+};
+
+BOOL CALLBACK matchCaption(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  // Only a visible window has run its initialisation (dialog texts are set by then).
+  if (!IsWindowVisible(window)) return TRUE;
+  wchar_t text[512];
+  // Reads the caption from the window structure itself: no message, cannot hang.
+  if (InternalGetWindowText(window, text, 512) <= 0) return TRUE;
+  if (std::wcscmp(text, search->caption) != 0) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+HWND findWindow(const wchar_t* caption) {
+  Search search{caption, nullptr};
+  EnumWindows(matchCaption, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND waitForWindow(const wchar_t* caption, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND window = findWindow(caption)) return window;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kPollMs);
+  }
+}
+
+void writeUtf8(const std::wstring& text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                              nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n,
+                      nullptr, nullptr);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+            nullptr);
+}
+
+std::wstring escapeLineBreaks(const std::wstring& text) {
+  std::wstring out;
+  for (wchar_t c : text) {
+    if (c == L'\r') continue;
+    if (c == L'\n') out += L"\\n";
+    else if (c == L'\t') out += L"\\t";
+    else out += c;
+  }
+  return out;
+}
+
+// WM_GETTEXT through the other process, giving up on a window that does not answer.
+bool windowText(HWND window, std::wstring& out) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &length))
+    return false;
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, kAnswerMs, &copied))
+    return false;
+  text.resize(copied);
+  out = text;
+  return true;
+}
+
+std::wstring className(HWND window) {
+  wchar_t name[256] = L"";
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+struct Listing {
+  HWND parent;
+  std::wstring lines;
+  bool hung;
+};
+
+BOOL CALLBACK listControl(HWND control, LPARAM param) {
+  auto* listing = reinterpret_cast<Listing*>(param);
+  if (GetParent(control) != listing->parent) return TRUE;  // direct children only
+  std::wstring text;
+  if (!windowText(control, text)) {
+    listing->hung = true;
+    return FALSE;
+  }
+  wchar_t id[16];
+  std::swprintf(id, 16, L"%u", static_cast<unsigned>(GetDlgCtrlID(control)) & 0xFFFFu);
+  listing->lines += std::wstring(id) + L"\t" + className(control) + L"\t" + escapeLineBreaks(text) + L"\n";
+  return TRUE;
+}
+
+// Prints the window and its controls; false when the window did not answer.
+bool printWindow(HWND window) {
+  std::wstring caption;
+  if (!windowText(window, caption)) return false;
+  Listing listing{window, L"window\t" + className(window) + L"\t" + escapeLineBreaks(caption) + L"\n", false};
+  EnumChildWindows(window, listControl, reinterpret_cast<LPARAM>(&listing));
+  if (listing.hung) return false;
+  writeUtf8(listing.lines);
+  return true;
+}
+
+int usage() {
+  std::fputs("usage: uidriver wait|click|absent|gone CAPTION ...\n", stderr);
+  return 2;
+}
+
+DWORD number(const wchar_t* text) { return static_cast<DWORD>(std::wcstoul(text, nullptr, 10)); }
+
+int commandWait(const wchar_t* caption, DWORD timeoutMs) {
+  HWND window = waitForWindow(caption, timeoutMs);
+  if (!window) {
+    std::fputs("uidriver: window not found\n", stderr);
+    return 1;
+  }
+  if (!printWindow(window)) {
+    std::fputs("uidriver: the window does not answer\n", stderr);
+    return 3;
+  }
+  return 0;
+}
+
+int commandClick(const wchar_t* caption, DWORD id, DWORD timeoutMs) {
+  HWND window = waitForWindow(caption, timeoutMs);
+  if (!window) {
+    std::fputs("uidriver: window not found\n", stderr);
+    return 1;
+  }
+  HWND button = GetDlgItem(window, static_cast<int>(id));
+  if (!button) {
+    std::fputs("uidriver: no control with that id\n", stderr);
+    return 1;
+  }
+  // Sent with a time-out: pressing returns at once even for a button that ends a modal
+  // loop, and a window that does not take the message counts as hung.
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &ignored)) {
+    std::fputs("uidriver: the window does not answer\n", stderr);
+    return 3;
+  }
+  return 0;
+}
+
+int commandAbsent(const wchar_t* caption, DWORD ms) {
+  if (HWND window = waitForWindow(caption, ms)) {
+    std::fputs("uidriver: the window appeared\n", stderr);
+    printWindow(window);
+    return 1;
+  }
+  return 0;
+}
+
+int commandGone(const wchar_t* caption, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (findWindow(caption)) {
+    if (GetTickCount() - start >= timeoutMs) {
+      std::fputs("uidriver: the window is still there\n", stderr);
+      return 1;
+    }
+    Sleep(kPollMs);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv || argc < 4) return usage();
+  const wchar_t* command = argv[1];
+  const wchar_t* caption = argv[2];
+  if (std::wcscmp(command, L"wait") == 0) return commandWait(caption, number(argv[3]));
+  if (std::wcscmp(command, L"click") == 0)
+    return commandClick(caption, number(argv[3]), argc > 4 ? number(argv[4]) : 5000);
+  if (std::wcscmp(command, L"absent") == 0) return commandAbsent(caption, number(argv[3]));
+  if (std::wcscmp(command, L"gone") == 0) return commandGone(caption, number(argv[3]));
+  return usage();
+}
