@@ -13,15 +13,23 @@ ExtractedFileList extractedFileList;
 
 namespace {
 
-// The one place the block's memory comes from: it grows to newSize bytes with the new
-// bytes zero-filled, keeping the old contents; false leaves the block as it was.
+// The one place the block's memory comes from: it grows to hold newSize bytes, keeping the
+// old contents, with every byte past the old size zero; false leaves the block as it was.
+// Room is doubled so a long run of appends copies the block only a few times.
 bool growEntryBlock(int32_t oldSize, int32_t newSize) {
-  void* block = std::realloc(extractedFileList.blockHandle, static_cast<size_t>(newSize));
-  if (!block) return false;
-  std::memset(static_cast<char*>(block) + oldSize, 0, static_cast<size_t>(newSize - oldSize));
-  extractedFileList.blockHandle = block;
-  extractedFileList.entries = static_cast<char*>(block);
-  extractedFileList.byteSize = newSize;
+  ExtractedFileList& list = extractedFileList;
+  if (newSize > list.capacity) {
+    int64_t room = list.capacity > 0 ? list.capacity : 256;
+    while (room < newSize) room *= 2;
+    if (room > INT32_MAX) room = newSize;
+    void* block = std::realloc(list.blockHandle, static_cast<size_t>(room));
+    if (!block) return false;
+    std::memset(static_cast<char*>(block) + oldSize, 0, static_cast<size_t>(room - oldSize));
+    list.blockHandle = block;
+    list.entries = static_cast<char*>(block);
+    list.capacity = static_cast<int32_t>(room);
+  }
+  list.byteSize = newSize;
   return true;
 }
 
@@ -145,4 +153,5 @@ void freeExtractedFileList() {
   extractedFileList.blockHandle = nullptr;
   extractedFileList.entries = nullptr;
   extractedFileList.byteSize = 0;
+  extractedFileList.capacity = 0;
 }

@@ -7,7 +7,8 @@
 struct ExtractedFileList {
   void* blockHandle;   // the memory block; null until the first append
   char* entries;       // its address; null until the first append
-  int32_t byteSize;    // bytes in the block; 0 until the first append
+  int32_t byteSize;    // bytes in use (entries and their zero bytes); 0 until the first append
+  int32_t capacity;    // bytes allocated; grows by doubling so many appends stay cheap
 };
 
 extern ExtractedFileList extractedFileList;
