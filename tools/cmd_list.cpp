@@ -75,6 +75,7 @@ int commandList(int argc, char** argv) {
   }
   std::printf("total %zu members, %" PRIu64 " packed, %" PRIu64 " original\n", scan.members.size(), packed,
               original);
-  for (const std::string& message : takeCoreMessages()) std::fprintf(stderr, "note: %s\n", message.c_str());
+  // candidates the scan rejected before the first valid header
+  for (const std::string& message : takeCoreMessages()) std::fprintf(stderr, "note: scan: %s\n", message.c_str());
   return 0;
 }

@@ -219,7 +219,7 @@ TEST_F(HeaderReader, ExtendedHeaderOf5000BytesRejects) {
 
 TEST_F(HeaderReader, ShortReadsReject) {
   Bytes whole = level2Header("-lh5-", 0, 0, 0, {{0x01, text("name.txt")}}, true);
-  for (size_t cut : {0ul, 5ul, 20ul, 25ul, 30ul, whole.size() - 1}) {
+  for (size_t cut : std::vector<size_t>{0, 5, 20, 25, 30, whole.size() - 1}) {
     Bytes a(whole.begin(), whole.begin() + static_cast<long>(cut));
     EXPECT_FALSE(read(a)) << cut;
   }

@@ -333,9 +333,7 @@ TEST(LengthLists, CodeLengthListOf31) {
 // A zero run after the third code-length length: positions 3.. of the 19 are zero.
 TEST(LengthLists, ZeroRunAfterTheThirdCodeLength) {
   StaticBlock b = fullBlock(kMethodLh5);
-  // a code-length code without symbols 3, 4, 5: lengths 2,2,3,0,0,0,3, 4 x 12 ... complete:
-  // 2/4 + 3/8 + 12/... -> use 2,2,3,0,0,0,4,4 and eleven 5s: 1/2 + 1/8 + 2/16 + 11/32 > 1.
-  // Simplest complete choice: 2, 2, 2, 0, 0, 0, 3, 3 and the rest absent.
+  // a complete code-length code without symbols 3, 4 and 5 (3/4 + 2/8)
   b.codeLengthLengths = {2, 2, 2, 0, 0, 0, 3, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   // character lengths may then only be 4 or 5 (tokens 6 and 7) or zero (tokens 0..2)
   for (uint32_t s = 0; s < 510; ++s) b.charLengths[s] = 0;

@@ -61,6 +61,16 @@ for level in 0 1 2; do
     fi
   done
 done
+# behind a stub-like prefix (with a decoy method id) the archive is found and tests clean
+python3 -c "
+import random; r = random.Random(7)
+open('prefix.bin','wb').write(r.randbytes(150000) + b'xx-lhd-' + bytes(40) + r.randbytes(1000))"
+cat prefix.bin l1m6.lzh > packaged.exe
+if ! "$zaroza" test packaged.exe >/dev/null; then echo "FAIL: archive behind a prefix"; status=1; fi
+if [ "$("$zaroza" list packaged.exe | tail -n +2)" != "$("$zaroza" list l1m6.lzh | tail -n +2)" ]; then
+  echo "FAIL: list differs behind a prefix"; status=1
+fi
+"$zaroza" list packaged.exe | head -1 | grep -q "offset $(stat -c %s prefix.bin)," || { echo "FAIL: wrong first offset"; status=1; }
 # a damaged archive fails the test (and does not crash)
 cp l2m5.lzh damaged.lzh
 python3 -c "
