@@ -56,6 +56,8 @@ struct DecoderState {
   const DecodeMethodRecord* record;
   uint8_t* dictionary;
   uint32_t dictionarySize;
+  // writePos and producedCount are brought up to date before every decodePosition
+  // call (a match's length already counted), which is where methods read them
   uint32_t writePos;
   uint32_t producedCount;       // literals count 1, matches their length
   uint32_t originalSize;
