@@ -19,7 +19,28 @@ zaroza_wine32_possible() {
   [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
+# Inside a private user namespace: a binfmt_misc instance of its own that starts 32-bit
+# x86 Linux programs through qemu's user emulator.
+zaroza_register_i386_emulation() {
+  local fs=/proc/sys/fs/binfmt_misc
+  mount -t binfmt_misc binfmt_misc "$fs" || return 1
+  [ -e "$fs/zaroza-i386" ] && return 0
+  printf '%s' ':zaroza-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+    >"$fs/register" || return 1
+  zaroza_wine32_possible
+}
+
 zaroza_wine_common_env() {
+  # Time limits stretch when the 32-bit side runs under qemu's CPU emulation (an enabled
+  # binfmt_misc entry hands 32-bit programs to it before the kernel's own loader).
+  if [ -z "${ZAROZA_TIME_FACTOR:-}" ]; then
+    ZAROZA_TIME_FACTOR=1
+    if grep -qs '^interpreter .*qemu-i386' /proc/sys/fs/binfmt_misc/* &&
+       grep -qs '^enabled' /proc/sys/fs/binfmt_misc/status; then
+      ZAROZA_TIME_FACTOR=10
+    fi
+  fi
+  export ZAROZA_TIME_FACTOR
   export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
   export HOME=${HOME:-/root}
   # Wine refuses a prefix owned by someone else; root in CI owns everything under build/.
@@ -27,23 +48,38 @@ zaroza_wine_common_env() {
 }
 
 zaroza_make_template() {
-  local t0 tmp
+  local t0 tmp status=0
+  mkdir -p "$(dirname "$zaroza_template")"
+  # Two test runs at once must not build the template in the same place.
+  exec 9>"$zaroza_template.lock"
+  flock 9
+  if [ -f "$zaroza_template/.zaroza-template" ]; then
+    exec 9>&-
+    return 0
+  fi
   t0=$(zaroza_now)
-  tmp="$zaroza_template.new"
-  rm -rf "$tmp"
-  mkdir -p "$(dirname "$tmp")"
+  tmp=$(mktemp -d "$zaroza_template.XXXXXX")
   (
     export WINEPREFIX="$tmp" DISPLAY=""
     # wineboot brings up no window; the display is not needed here.
-    timeout "${ZAROZA_WINEBOOT_TIMEOUT:-300}" wineboot -i >/dev/null 2>&1 || exit 1
+    timeout "${ZAROZA_WINEBOOT_TIMEOUT:-$((300 * ZAROZA_TIME_FACTOR))}" wineboot -i >/dev/null 2>&1 || exit 1
     # Without a window manager every window close waits for one unless Managed=N.
-    timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || exit 1
-    timeout 120 wineserver -w || exit 1
-  ) || { echo "wine-env: creating the template prefix failed" >&2; rm -rf "$tmp"; return 1; }
-  touch "$tmp/.zaroza-template"
-  rm -rf "$zaroza_template"
-  mv "$tmp" "$zaroza_template"
-  echo "wine-env: template prefix created in $(zaroza_since "$t0") s"
+    timeout $((60 * ZAROZA_TIME_FACTOR)) wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      >/dev/null 2>&1 || exit 1
+    timeout $((120 * ZAROZA_TIME_FACTOR)) wineserver -w || exit 1
+  ) || status=1
+  if [ $status -eq 0 ]; then
+    touch "$tmp/.zaroza-template"
+    rm -rf "$zaroza_template"
+    mv "$tmp" "$zaroza_template"
+    echo "wine-env: template prefix created in $(zaroza_since "$t0") s"
+  else
+    echo "wine-env: creating the template prefix failed" >&2
+    WINEPREFIX="$tmp" timeout 30 wineserver -k >/dev/null 2>&1
+    rm -rf "$tmp"
+  fi
+  exec 9>&-
+  return $status
 }
 
 zaroza_start_xvfb() {
@@ -84,10 +120,10 @@ zaroza_wine_start() {
   # A persistent server started before the tests: otherwise each test waits for the
   # lingering server that holds its output pipe open.
   wineserver -p
-  timeout 120 wine cmd /c exit >/dev/null 2>&1 || { echo "wine-env: Wine does not start" >&2; return 1; }
+  timeout $((120 * ZAROZA_TIME_FACTOR)) wine cmd /c exit >/dev/null 2>&1 || { echo "wine-env: Wine does not start" >&2; return 1; }
   echo "wine-env: wineserver warm in $(zaroza_since "$t0") s (display $DISPLAY)"
   cat >"$zaroza_session" <<EOS
-export WINEPREFIX='$WINEPREFIX' DISPLAY='$DISPLAY' WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree=;mshtml='
+export WINEPREFIX='$WINEPREFIX' DISPLAY='$DISPLAY' ZAROZA_TIME_FACTOR=$ZAROZA_TIME_FACTOR WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES='mscoree=;mshtml='
 EOS
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine in the test run's prefix: the CTest emulator of the
 # cross tree, and the launcher of the end-to-end scripts. Never hangs: the program runs
-# under `timeout` (ZAROZA_WINE_TIMEOUT seconds, 120 by default) and its exit code is passed
+# under `timeout` (ZAROZA_WINE_TIMEOUT seconds, 120 by default, times ZAROZA_TIME_FACTOR) and its exit code is passed
 # through (124 after a time-out).
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -35,5 +35,6 @@ for a in "$@"; do
   args+=("$a")
 done
 
-timeout -k 5 "${ZAROZA_WINE_TIMEOUT:-120}" wine "$program" "${args[@]}"
+limit=$(( ${ZAROZA_WINE_TIMEOUT:-120} * ${ZAROZA_TIME_FACTOR:-1} ))
+timeout -k 5 "$limit" wine "$program" "${args[@]}"
 exit $?

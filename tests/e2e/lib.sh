@@ -10,6 +10,8 @@ e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 wine_run="$e2e_root/scripts/wine-run.sh"
 work=$(mktemp -d "$(dirname "$stub")/e2e.XXXXXX")
 stub_pid=""
+# Milliseconds the UI driver waits for a window, stretched like every other time limit.
+wait_ms=$((20000 * ${ZAROZA_TIME_FACTOR:-1}))
 
 cleanup() {
   if [ -n "$stub_pid" ]; then kill "$stub_pid" 2>/dev/null; wait "$stub_pid" 2>/dev/null; fi

@@ -11,7 +11,7 @@ make_block "$work/block" "TORVEX" "6" "%temp%" "setup.exe"
 make_package "$work/package.exe" "$work/block" "$corpus/lha_unix114i/h2_lh5.lzh"
 start_stub "$lang" "$work/package.exe"
 
-listing=$(driver wait "ZAR-OZA" 20000) || fail "no ZAR-OZA message box"
+listing=$(driver wait "ZAR-OZA" "$wait_ms") || fail "no ZAR-OZA message box"
 echo "$listing"
 text=$(control_text "$listing" 65535)
 [ "$text" = "$expected" ] || fail "message text '$text', expected '$expected'"
