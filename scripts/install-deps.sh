@@ -36,4 +36,21 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   grep -q '^ja_JP.UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | need_root tee -a /etc/locale.gen >/dev/null
   need_root locale-gen >/dev/null
 fi
+# Wine's 32-bit side is a 32-bit Linux program. Some virtual machines cannot execute
+# those natively; qemu's user-mode emulator, registered for i386 ELF files, runs them.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q '^install ok installed'; then
+    echo "install-deps: 32-bit programs do not run natively here; installing qemu-user-static"
+    export DEBIAN_FRONTEND=noninteractive
+    need_root apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+  fi
+  binfmt=/proc/sys/fs/binfmt_misc
+  [ -e "$binfmt/register" ] || need_root mount -t binfmt_misc binfmt_misc "$binfmt" || true
+  if [ ! -e "$binfmt/qemu-i386" ] && [ -e "$binfmt/register" ]; then
+    echo "install-deps: registering qemu-i386 for 32-bit ELF files"
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+      | need_root tee "$binfmt/register" >/dev/null
+  fi
+  /usr/lib/wine/wine --version >/dev/null 2>&1 || echo "install-deps: warning: Wine's 32-bit side still does not start" >&2
+fi
 exit 0
