@@ -61,6 +61,8 @@ zaroza_make_template() {
   tmp=$(mktemp -d "$zaroza_template.XXXXXX")
   (
     export WINEPREFIX="$tmp" DISPLAY=""
+    # No desktop menu entries for the prefix: they cost time and nobody looks at them.
+    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
     # wineboot brings up no window; the display is not needed here.
     timeout "${ZAROZA_WINEBOOT_TIMEOUT:-$((300 * ZAROZA_TIME_FACTOR))}" wineboot -i >/dev/null 2>&1 || exit 1
     # Without a window manager every window close waits for one unless Managed=N.
