@@ -54,32 +54,10 @@ void printBlock(const SfxConfig& c, unsigned codePage) {
 }  // namespace
 
 int commandInfo(int argc, char** argv) {
-  std::string file, codePageText;
-  for (int i = 1; i < argc;) {
-    std::string_view a = argv[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (takeOption(argc, argv, i, "--codepage", codePageText)) continue;
-    if (a.size() > 1 && a[0] == '-') {
-      std::fprintf(stderr, "zaroza info: unknown option '%s'\n%s", argv[i], kUsage);
-      return 2;
-    }
-    if (!file.empty()) {
-      std::fprintf(stderr, "zaroza info: one FILE only\n%s", kUsage);
-      return 2;
-    }
-    file = argv[i++];
-  }
-  if (file.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  if (!codePageText.empty() && codePageText != "932" && codePageText != "1252") {
-    std::fprintf(stderr, "zaroza info: --codepage takes 932 or 1252\n");
-    return 2;
-  }
+  FileArguments args;
+  if (int status = parseFileArguments(argc, argv, "info", kUsage, {}, args); status >= 0) return status;
+  const std::string& file = args.file;
+  const std::string& codePageText = args.codePage;
   auto bytes = readWholeFile(file);
   if (!bytes) {
     std::fprintf(stderr, "zaroza info: cannot read %s\n", file.c_str());

@@ -24,28 +24,10 @@ const char kUsage[] =
 }  // namespace
 
 int commandList(int argc, char** argv) {
-  std::string file, codePage;
-  for (int i = 1; i < argc;) {
-    std::string_view a = argv[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (takeOption(argc, argv, i, "--codepage", codePage)) continue;
-    if ((a.size() > 1 && a[0] == '-') || !file.empty()) {
-      std::fprintf(stderr, "zaroza list: unexpected argument '%s'\n%s", argv[i], kUsage);
-      return 2;
-    }
-    file = argv[i++];
-  }
-  if (file.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  if (!codePage.empty() && codePage != "932" && codePage != "1252") {
-    std::fprintf(stderr, "zaroza list: --codepage takes 932 or 1252\n");
-    return 2;
-  }
+  FileArguments args;
+  if (int status = parseFileArguments(argc, argv, "list", kUsage, {}, args); status >= 0) return status;
+  const std::string& file = args.file;
+  const std::string& codePage = args.codePage;
   collectCoreMessages();
   ArchiveScan scan;
   switch (scanArchive(file, codePage, scan)) {

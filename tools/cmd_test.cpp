@@ -79,29 +79,12 @@ std::filesystem::path outputPathFor(const std::string& dir, const std::string& m
 }  // namespace
 
 int commandTest(int argc, char** argv) {
-  std::string file, codePage, outputDir;
-  for (int i = 1; i < argc;) {
-    std::string_view a = argv[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (takeOption(argc, argv, i, "--codepage", codePage)) continue;
-    if (takeOption(argc, argv, i, "--output-dir", outputDir)) continue;
-    if ((a.size() > 1 && a[0] == '-') || !file.empty()) {
-      std::fprintf(stderr, "zaroza test: unexpected argument '%s'\n%s", argv[i], kUsage);
-      return 2;
-    }
-    file = argv[i++];
-  }
-  if (file.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  if (!codePage.empty() && codePage != "932" && codePage != "1252") {
-    std::fprintf(stderr, "zaroza test: --codepage takes 932 or 1252\n");
-    return 2;
-  }
+  std::string outputDir;
+  FileArguments args;
+  if (int status = parseFileArguments(argc, argv, "test", kUsage, {{"--output-dir", &outputDir}}, args); status >= 0)
+    return status;
+  const std::string& file = args.file;
+  const std::string& codePage = args.codePage;
   collectCoreMessages();
   ArchiveScan scan;
   switch (scanArchive(file, codePage, scan)) {

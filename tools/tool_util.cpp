@@ -90,3 +90,33 @@ std::string toolFolder() {
   size_t slash = path.rfind('/');
   return slash == std::string::npos ? "" : path.substr(0, slash);
 }
+
+int parseFileArguments(int argc, char** argv, const char* command, const char* usage,
+                       std::initializer_list<ValueOption> options, FileArguments& out) {
+  for (int i = 1; i < argc;) {
+    std::string_view a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    if (takeOption(argc, argv, i, "--codepage", out.codePage)) continue;
+    bool taken = false;
+    for (const ValueOption& o : options)
+      if (!taken && takeOption(argc, argv, i, o.name, *o.value)) taken = true;
+    if (taken) continue;
+    if ((a.size() > 1 && a[0] == '-') || !out.file.empty()) {
+      std::fprintf(stderr, "zaroza %s: unexpected argument '%s'\n%s", command, argv[i], usage);
+      return 2;
+    }
+    out.file = argv[i++];
+  }
+  if (out.file.empty()) {
+    std::fputs(usage, stderr);
+    return 2;
+  }
+  if (!out.codePage.empty() && out.codePage != "932" && out.codePage != "1252") {
+    std::fprintf(stderr, "zaroza %s: --codepage takes 932 or 1252\n", command);
+    return 2;
+  }
+  return -1;
+}

@@ -1,6 +1,7 @@
 // Small helpers shared by the host tool's commands.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,3 +25,17 @@ bool takeOption(int argc, char** argv, int& i, std::string_view name, std::strin
 
 // Path of the running tool's own folder ("" when unknown).
 std::string toolFolder();
+
+// The arguments every reading command takes: one FILE, --codepage 932|1252, --help, and
+// the command's own value options. Returns -1 to go on, or the exit status to end with
+// (0 after --help, 2 after a usage error, with the usage printed).
+struct FileArguments {
+  std::string file;
+  std::string codePage;   // "", "932" or "1252"
+};
+struct ValueOption {
+  std::string_view name;
+  std::string* value;
+};
+int parseFileArguments(int argc, char** argv, const char* command, const char* usage,
+                       std::initializer_list<ValueOption> options, FileArguments& out);
