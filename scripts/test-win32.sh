@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows tests: the unit tests of the cross tree and the end-to-end tests of the stub,
 # all under Wine in one fresh prefix with a private virtual display.
-# ZAROZA_REQUIRE_WIN32=1 turns "this machine cannot run Wine's 32-bit side" into a failure.
+# Arguments go to ctest (e.g. -R e2e). ZAROZA_REQUIRE_WIN32=1 turns "this machine cannot run Wine's 32-bit side" into a failure.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -41,7 +41,7 @@ fi
 [ $status -eq 0 ] || exit 1
 
 # Tests without a time limit of their own (the end-to-end scripts) get this one.
-ctest --test-dir build/win32 --output-on-failure --timeout $((120 * ZAROZA_TIME_FACTOR))
+ctest --test-dir build/win32 --output-on-failure --timeout $((120 * ZAROZA_TIME_FACTOR)) "$@"
 status=$?
 echo "test-win32: whole Windows run $(zaroza_since "$t0") s"
 exit $status

@@ -28,8 +28,9 @@ void setProgressWindow(WindowHandle window);
 // Message 111 to the progress window: kibWritten = bytes written so far / 1024.
 void sendProgress(uint32_t kibWritten);
 
-// POSIX side only (no effect on Win32): lets tests and the host tool see what the
-// core would show. A null hook restores the default (text to stderr, default button).
+// Lets tests and the host tool see what the core would show. A null hook restores the
+// default (POSIX: text to stderr, default button; Win32: the real message box). The stub
+// never sets one; the Windows test programs do, as they have no user to answer.
 using MessageHook = int (*)(WindowHandle owner, const char* text, const char* caption, unsigned flags);
 void setMessageHook(MessageHook hook);
 using ProgressHook = void (*)(uint32_t kibWritten);

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "ui/strings.h"
+
 namespace sys {
 namespace {
 // Message 111 moves the progress bar; the value is the bytes written so far / 1024.
@@ -12,11 +14,15 @@ constexpr UINT kProgressMessage = 111;
 
 struct Win32UiState {
   HWND progressWindow;
+  // Set only by test programs, which have no user to answer and no resources.
+  MessageHook messageHook;
+  ProgressHook progressHook;
 };
 Win32UiState uiState;
 }  // namespace
 
 int messageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
+  if (uiState.messageHook) return uiState.messageHook(owner, text, caption, flags);
   return MessageBoxA(static_cast<HWND>(owner), text, caption, flags);
 }
 
@@ -24,20 +30,27 @@ int loadString(unsigned id, char* buffer, int capacity) {
   if (capacity <= 0) return 0;
   buffer[0] = '\0';
   // An executable's instance handle is its module handle.
-  return LoadStringA(GetModuleHandleA(nullptr), id, buffer, capacity);
+  int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer, capacity);
+  if (n > 0) return n;
+  // A program without the string table (a test program) gets the English texts.
+  const char* s = englishString(id);
+  if (!s) return 0;
+  for (n = 0; s[n] != '\0' && n < capacity - 1; ++n) buffer[n] = s[n];
+  buffer[n] = '\0';
+  return n;
 }
 
 WindowHandle progressWindow() { return uiState.progressWindow; }
 void setProgressWindow(WindowHandle window) { uiState.progressWindow = static_cast<HWND>(window); }
 
 void sendProgress(uint32_t kibWritten) {
+  if (uiState.progressHook) uiState.progressHook(kibWritten);
   if (uiState.progressWindow)
     SendMessageA(uiState.progressWindow, kProgressMessage, 0, static_cast<LPARAM>(kibWritten));
 }
 
-// Hooks exist for the windowless build only.
-void setMessageHook(MessageHook) {}
-void setProgressHook(ProgressHook) {}
+void setMessageHook(MessageHook hook) { uiState.messageHook = hook; }
+void setProgressHook(ProgressHook hook) { uiState.progressHook = hook; }
 
 void initCommonControls() { InitCommonControls(); }
 

@@ -11,10 +11,14 @@ wine_run="$e2e_root/scripts/wine-run.sh"
 work=$(mktemp -d "$(dirname "$stub")/e2e.XXXXXX")
 stub_pid=""
 # Milliseconds the UI driver waits for a window, stretched like every other time limit.
-wait_ms=$((20000 * ${ZAROZA_TIME_FACTOR:-1}))
+factor=${ZAROZA_TIME_FACTOR:-1}
+wait_ms=$((20000 * factor))
+# File name of the package under test; the driver looks at its windows only.
+image=package.exe
 
 cleanup() {
-  if [ -n "$stub_pid" ]; then kill "$stub_pid" 2>/dev/null; wait "$stub_pid" 2>/dev/null; fi
+  # The stub runs in a process group of its own: end all of it, Wine's process included.
+  if [ -n "$stub_pid" ]; then kill -- "-$stub_pid" 2>/dev/null; wait "$stub_pid" 2>/dev/null; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -61,7 +65,7 @@ make_package() {
 start_stub() {
   local lang=$1
   shift
-  LANG=$lang LC_ALL=$lang ZAROZA_WINE_TIMEOUT=30 "$wine_run" "$@" &
+  LANG=$lang LC_ALL=$lang ZAROZA_WINE_TIMEOUT=30 setsid "$wine_run" "$@" &
   stub_pid=$!
 }
 
@@ -75,8 +79,10 @@ finish_stub() {
   [ "$rc" -eq 0 ] || fail "the stub ended with exit code $rc"
 }
 
+# driver ARG...: the UI driver, looking only at windows of the package under test
+# (its file name is the stub's program name in Windows).
 driver() {
-  LANG=C.UTF-8 LC_ALL=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" "$@"
+  LANG=C.UTF-8 LC_ALL=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" -p "$image" "$@"
 }
 
 # control_text LISTING ID: the text of control ID in a `uidriver wait` listing.

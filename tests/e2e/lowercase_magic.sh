@@ -5,11 +5,11 @@
 
 make_block "$work/block" "torvex" "6" "%temp%" "setup.exe"
 make_package "$work/package.exe" "$work/block" "$corpus/lha_unix114i/h2_lh5.lzh"
-driver absent "ZAR-OZA" 5000 >"$work/driver.out" 2>&1 &
+driver absent "ZAR-OZA" $((5000 * factor)) >"$work/driver.out" 2>&1 &
 driver_pid=$!
 start_stub C.UTF-8 "$work/package.exe"
 wait "$driver_pid" || fail "a ZAR-OZA box appeared: $(cat "$work/driver.out")"
 # With the command-line settings the run may go on to the destination dialog: cancel it.
-driver click "Confirm Extracting" 2 3000 >/dev/null 2>&1
+driver click "Confirm Extracting" 2 $((3000 * factor)) >/dev/null 2>&1
 finish_stub
 echo "PASS: lower-case magic ignored, no string-12 box, exit code 0"

@@ -22,5 +22,5 @@ text=$(control_text "$listing" 65535)
 
 driver click "ZAR-OZA" 1 || fail "could not press OK"
 finish_stub
-driver gone "ZAR-OZA" 2000 || fail "the box is still open"
+driver gone "ZAR-OZA" $((2000 * factor)) || fail "the box is still open"
 echo "PASS: string 12 shown ($lang), exit code 0 after OK"

@@ -2,6 +2,8 @@
 // as the stub. It finds a visible top-level window by its caption, prints its controls,
 // presses buttons, and tells when a window stays away or goes.
 //
+//   uidriver [-p IMAGE] COMMAND ...         only windows of processes whose program file
+//                                           is named IMAGE (e.g. package.exe) count
 //   uidriver wait CAPTION TIMEOUT_MS        wait for the window, print its controls
 //   uidriver click CAPTION ID [TIMEOUT_MS]  press button ID (BM_CLICK) of the window
 //   uidriver absent CAPTION MS              succeed when no such window shows for MS
@@ -29,6 +31,26 @@ struct Search {
   HWND found;
 };
 
+// Program file name (without folder) that a window's process must have; empty = any.
+const wchar_t* imageFilter = L"";
+
+bool ownedByImage(HWND window) {
+  if (imageFilter[0] == L'\0') return true;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (!process) return false;
+  wchar_t path[MAX_PATH];
+  DWORD size = MAX_PATH;
+  bool named = QueryFullProcessImageNameW(process, 0, path, &size) != 0;
+  CloseHandle(process);
+  if (!named) return false;
+  const wchar_t* name = path;
+  for (const wchar_t* p = path; *p; ++p)
+    if (*p == L'\\' || *p == L'/') name = p + 1;
+  return lstrcmpiW(name, imageFilter) == 0;
+}
+
 BOOL CALLBACK matchCaption(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<Search*>(param);
   // Only a visible window has run its initialisation (dialog texts are set by then).
@@ -37,6 +59,8 @@ BOOL CALLBACK matchCaption(HWND window, LPARAM param) {
   // Reads the caption from the window structure itself: no message, cannot hang.
   if (InternalGetWindowText(window, text, 512) <= 0) return TRUE;
   if (std::wcscmp(text, search->caption) != 0) return TRUE;
+  // Other programs (another test, a left-over) may show a window with the same caption.
+  if (!ownedByImage(window)) return TRUE;
   search->found = window;
   return FALSE;
 }
@@ -197,7 +221,13 @@ int commandGone(const wchar_t* caption, DWORD timeoutMs) {
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (!argv || argc < 4) return usage();
+  if (!argv) return usage();
+  if (argc >= 3 && std::wcscmp(argv[1], L"-p") == 0) {
+    imageFilter = argv[2];
+    argv += 2;
+    argc -= 2;
+  }
+  if (argc < 4) return usage();
   const wchar_t* command = argv[1];
   const wchar_t* caption = argv[2];
   if (std::wcscmp(command, L"wait") == 0) return commandWait(caption, number(argv[3]));
