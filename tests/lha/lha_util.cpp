@@ -3,7 +3,10 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "extract/run_state.h"
 #include "lha/decode.h"
@@ -239,10 +242,21 @@ int recordMessage(sys::WindowHandle, const char* text, const char*, unsigned) {
 }
 void recordProgress(uint32_t kib) { recorder.progress.push_back(kib); }
 
+// CTest runs each case as its own process, several at once: the name must differ between processes.
 std::string temporaryFile(const char* tag) {
+  static const std::string run = std::to_string(std::random_device{}()) + std::to_string(std::random_device{}());
   static std::atomic<int> counter{0};
+  // Removed when the test program ends, so runs leave nothing behind in the temporary folder.
+  static struct Created {
+    std::vector<std::filesystem::path> paths;
+    ~Created() {
+      std::error_code ignored;
+      for (auto& p : paths) std::filesystem::remove(p, ignored);
+    }
+  } created;
   auto dir = std::filesystem::temp_directory_path();
-  return (dir / ("zaroza_lha_" + std::to_string(counter++) + "_" + tag)).string();
+  created.paths.push_back(dir / ("zaroza_lha_" + run + "_" + std::to_string(counter++) + "_" + tag));
+  return created.paths.back().string();
 }
 }  // namespace
 
