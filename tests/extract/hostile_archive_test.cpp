@@ -136,8 +136,11 @@ class HostileArchive : public ::testing::Test {
       ASSERT_NE(found, inside.end()) << path;
       EXPECT_EQ(found->second.content, data) << path;
     }
-    for (const auto& [path, entry] : inside)
-      if (!entry.isFolder) EXPECT_TRUE(expectedFiles.count(path)) << "unexpected file " << path;
+    for (const auto& [path, entry] : inside) {
+      if (!entry.isFolder) {
+        EXPECT_TRUE(expectedFiles.count(path)) << "unexpected file " << path;
+      }
+    }
     for (const HostileCase& c : cases) skipped += c.expected ? 0 : 1;
     EXPECT_LE(result.skippedWithString6, skipped);
     skippedMessages = result.skippedWithString6;

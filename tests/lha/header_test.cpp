@@ -152,12 +152,17 @@ TEST_F(HeaderReader, TrailByteIsNotTakenForASeparator) {
   // 0x81 is a lead byte in code page 932, so the 0xFF after it belongs to it
   Bytes dir = {'d', 0x81, 0xFF, 0xFF};
   Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x02, dir}, {0x01, text("f")}}, false);
+  // Natively both code pages are chosen in turn; on Windows only the system's own runs.
   sys::setCodePage(932);
-  ASSERT_TRUE(read(a));
-  EXPECT_STREQ(memberHeader.path, "d\x81\xFF\\f");
+  if (sys::activeCodePage() == 932) {
+    ASSERT_TRUE(read(a));
+    EXPECT_STREQ(memberHeader.path, "d\x81\xFF\\f");
+  }
   sys::setCodePage(1252);
-  ASSERT_TRUE(read(a));
-  EXPECT_STREQ(memberHeader.path, "d\x81\\\\f");
+  if (sys::activeCodePage() == 1252) {
+    ASSERT_TRUE(read(a));
+    EXPECT_STREQ(memberHeader.path, "d\x81\\\\f");
+  }
 }
 
 TEST_F(HeaderReader, Level0WrongChecksumShowsInvalidHeader) {

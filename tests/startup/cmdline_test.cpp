@@ -54,7 +54,9 @@ class ParseCommandLine : public ::testing::Test {
     int result = parseCommandLine(c.arguments.c_str(), archive);
     SCOPED_TRACE(c.arguments);
     EXPECT_EQ(result, c.result);
-    if (c.result == 1) EXPECT_STREQ(archive, c.archive);
+    if (c.result == 1) {
+      EXPECT_STREQ(archive, c.archive);
+    }
     EXPECT_STREQ(sfxSettings.destinationPath, c.destination);
     EXPECT_STREQ(sfxSettings.setupCommand, c.command);
     EXPECT_EQ(sfxSettings.deleteAfterSetup, c.deleteAfterSetup);

@@ -56,7 +56,9 @@ TEST(FindPayloadOffset, DamagedHeadersStayInBounds) {
   for (size_t n = 0; n < image.size(); n++) {
     std::vector<uint8_t> cut(image.begin(), image.begin() + n);
     uint32_t offset = findPayloadOffset(std::span<const uint8_t>(cut));
-    if (n < 0x80 + 248 + 40) EXPECT_EQ(offset, kNoPayload) << n;
+    if (n < 0x80 + 248 + 40) {
+      EXPECT_EQ(offset, kNoPayload) << n;
+    }
   }
 }
 
@@ -185,6 +187,7 @@ TEST_F(Merge, UnterminatedTextsAreCutInsideTheirFields) {
 
 TEST_F(Merge, CutNeverLeavesHalfADoubleByteCharacter) {
   sys::setCodePage(932);
+  if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
   char field[4] = {'a', '\x83', '\x5C', 'b'};  // "a", katakana so (0x83 0x5C), "b"; no NUL
   char out[4];
   copyConfigText(out, field, sizeof out);
