@@ -166,7 +166,7 @@ bool findFirstHeader(uint8_t* headerBuffer, uint32_t* offset) {
     for (uint32_t i = 0; i < count - 20; ++i) {
       const uint8_t* c = headerBuffer + i;
       if (c[2] != '-' || c[3] != 'l' || (c[4] != 'h' && c[4] != 'z')) continue;
-      archiveSeek(blockStart + i);
+      if (!archiveSeek(blockStart + i)) return false;  // past what the stream can address
       if (readMemberHeader(scanScratch)) {
         *offset = static_cast<uint32_t>(blockStart + i);
         return true;

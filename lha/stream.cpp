@@ -16,7 +16,8 @@ bool openArchiveStream(const char* path) {
 void attachArchiveStream(FILE* file) {
   closeArchiveStream();
   archiveStream.file = file;
-  archiveSeek(0);
+  // The empty buffer already claims offset 0, so archiveSeek(0) would not move the file.
+  if (file) std::fseek(file, 0, SEEK_SET);
 }
 
 void closeArchiveStream() {

@@ -242,6 +242,25 @@ TEST_F(HeaderReader, ReadHeaderBytesRefusesBadCounts) {
   EXPECT_EQ(readHeaderBytes(buffer, 4096), 904);  // short at end of file
 }
 
+// A file handed over at any position is read from its first byte.
+TEST_F(HeaderReader, AttachedFileIsReadFromItsFirstByte) {
+  buildCrc16Table();
+  Bytes archive = level0Header("-lh0-", "a.txt", 0, 0, 0x1234);
+  for (long position : {0L, 7L, static_cast<long>(archive.size())}) {
+    FILE* f = std::tmpfile();
+    ASSERT_NE(f, nullptr);
+    std::fwrite(archive.data(), 1, archive.size(), f);
+    std::fseek(f, position, SEEK_SET);
+    attachArchiveStream(f);
+    EXPECT_EQ(archiveTell(), 0) << position;
+    std::memset(buffer, 0, sizeof buffer);
+    EXPECT_TRUE(readMemberHeader(buffer)) << position;
+    EXPECT_STREQ(memberHeader.path, "a.txt") << position;
+    EXPECT_EQ(archiveTell(), static_cast<int64_t>(archive.size())) << position;
+    closeArchiveStream();
+  }
+}
+
 // --- the scan ---
 
 struct ScanCase {
