@@ -82,5 +82,16 @@ set +e
 rc=$?
 set -e
 if [ "$rc" -ne 1 ]; then echo "FAIL: damaged archive gave exit status $rc"; status=1; fi
+# an output file that cannot be written (here a full device) fails the member, also when
+# the member is small enough to sit in the write buffer until the file is closed
+mkdir full_out
+ln -s /dev/full full_out/one.txt
+set +e
+"$zaroza" test --output-dir full_out l0m5.lzh >full.log 2>&1
+rc=$?
+set -e
+if [ "$rc" -ne 1 ] || ! grep -q "one.txt" full.log; then
+  echo "FAIL: unwritable output file gave exit status $rc"; cat full.log; status=1
+fi
 [ "$status" -eq 0 ] && echo "peer_diff: 9 archives match lhasa and the inputs"
 exit "$status"
