@@ -53,6 +53,13 @@ bool joinNarrow(char* out, int capacity, const char* prefix, const char16_t* wid
   return true;
 }
 
+// True when the last character (not merely the last byte) is a backslash.
+bool endsInBackslash(const char* text) {
+  const char16_t* wide = toWide(text);
+  int n = wideLength(wide);
+  return n > 0 && wide[n - 1] == u'\\';
+}
+
 void copyText(char* out, const char* text) {
   size_t n = strnlen(text, kPathBytes - 1);
   std::memmove(out, text, n);
@@ -125,8 +132,11 @@ DestinationOutcome normalizeDestination(const char* archiveFolder) {
 
   if (fits && !containsAny(toWide(composed), ";*?\"<>|")) {
     trimTrailingSpaces(composed);
-    // A destination that does not fit is never cut into a different folder.
-    if (ensureTrailingBackslash(composed, kPathBytes) && std::strlen(composed) < kPathBytes) {
+    // A destination that does not fit is never cut into a different folder. A lone lead
+    // byte at the end would swallow the appended backslash as its trail byte, and every
+    // target would then be joined to the last folder name instead of placed inside it.
+    if (ensureTrailingBackslash(composed, kPathBytes) && std::strlen(composed) < kPathBytes &&
+        (!composed[0] || endsInBackslash(composed))) {
       std::strcpy(destination, composed);
       return DestinationOutcome::accepted;
     }

@@ -82,6 +82,27 @@ TEST(NormalizeDestination, DoubleByteTrailIsNotASeparator) {
   sys::setCodePage(1252);
 }
 
+TEST(NormalizeDestination, LoneLeadByteNeverTakesTheFinalBackslash) {
+  sys::setCodePage(932);
+  if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
+  // Appending '\' to a text that ends in a lone lead byte would make the pair ソ: the
+  // destination would end in a folder name, not a separator.
+  const DestinationCase cases[] = {
+      {"C:\\dl\\", "C:\\x\\\x83", DestinationOutcome::retry, "C:\\dl\\"},
+      {"C:\\dl\\", "C:\\x\\a\x83", DestinationOutcome::retry, "C:\\dl\\"},
+      {"C:\\dl\\", "C:\\x\\a\x83  ", DestinationOutcome::retry, "C:\\dl\\"},
+      // a real backslash after the lead byte pairs with it, and another one is appended
+      {"C:\\dl\\", "C:\\x\\\x83\\", DestinationOutcome::accepted, "C:\\x\\\x83\\\\"},
+  };
+  for (const DestinationCase& c : cases) {
+    resetSfxSettings();
+    std::strcpy(sfxSettings.destinationPath, c.text);
+    EXPECT_EQ(normalizeDestination(c.archiveFolder), c.outcome) << c.text;
+    EXPECT_STREQ(sfxSettings.destinationPath, c.expected) << c.text;
+  }
+  sys::setCodePage(1252);
+}
+
 class ScratchTest : public ::testing::Test {
  protected:
   void SetUp() override {
