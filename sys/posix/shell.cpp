@@ -59,19 +59,21 @@ int windowsDirectory(char* out, int capacity) { return answer(shellFolders.windo
 int tempPath(char* out, int capacity) {
   const char* dir = std::getenv("TMPDIR");
   if (!dir || dir[0] != '/') dir = "/tmp";
-  // "Z:" + the UTF-8 folder turned into ANSI text with backslashes, ending in one.
+  // "Z:" + the UTF-8 folder turned into ANSI text with backslashes, ending in one. The
+  // separators are set on the UTF-16 form: in code page 932 a trail byte can be 0x5C.
   char16_t wide[1024];
-  if (utf8ToWide(dir, wide, 1024) < 0) return answer("", out, capacity);
-  char text[1024] = "Z:";
-  if (wideToAnsi(wide, text + 2, sizeof text - 3) < 0) return answer("", out, capacity);
-  size_t n = std::strlen(text);
-  for (size_t i = 0; i < n; ++i)
-    if (text[i] == '/') text[i] = '\\';
-  while (n > 3 && text[n - 1] == '\\') text[--n] = '\0';
-  if (text[n - 1] != '\\') {
-    text[n++] = '\\';
-    text[n] = '\0';
+  int n = utf8ToWide(dir, wide, 1024);
+  if (n < 0) return answer("", out, capacity);
+  for (int i = 0; i < n; ++i)
+    if (wide[i] == u'/') wide[i] = u'\\';
+  while (n > 1 && wide[n - 1] == u'\\') wide[--n] = 0;
+  if (wide[n - 1] != u'\\') {
+    if (n + 1 >= 1024) return answer("", out, capacity);
+    wide[n++] = u'\\';
+    wide[n] = 0;
   }
+  char text[1024] = "Z:";
+  if (wideToAnsi(wide, text + 2, sizeof text - 2) < 0) return answer("", out, capacity);
   return answer(text, out, capacity);
 }
 
