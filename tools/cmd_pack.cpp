@@ -1,6 +1,8 @@
 // zaroza pack: stub + configuration block + LHA archive -> self-extracting file.
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tools/commands.h"
 #include "tools/package.h"
@@ -46,19 +48,27 @@ std::string defaultStub() {
   return "";
 }
 
-bool encodeText(const std::string& utf8, const std::string& codePage, std::string& out) {
-  bool ascii = true;
-  for (char c : utf8) ascii &= static_cast<unsigned char>(c) < 0x80;
-  if (ascii) {
-    out = utf8;
-    return true;
-  }
+bool isAscii(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// All texts of a block go into one code page, as the stub reads them all in the system's
+// one code page: 1252 when every text fits it, else 932.
+bool encodeTexts(const std::vector<const std::string*>& in, const std::vector<std::string*>& out,
+                 const std::string& codePage) {
   for (unsigned cp : {1252u, 932u}) {
     if (!codePage.empty() && std::to_string(cp) != codePage) continue;
-    if (auto encoded = utf8ToCodePage(utf8, cp)) {
-      out = *encoded;
-      return true;
+    std::vector<std::string> encoded;
+    for (const std::string* text : in) {
+      auto e = isAscii(*text) ? std::optional<std::string>(*text) : utf8ToCodePage(*text, cp);
+      if (!e) break;
+      encoded.push_back(*e);
     }
+    if (encoded.size() != in.size()) continue;
+    for (size_t i = 0; i < out.size(); i++) *out[i] = encoded[i];
+    return true;
   }
   return false;
 }
@@ -100,12 +110,10 @@ int commandPack(int argc, char** argv) {
   if (s.magic.size() > 6) return usageError("--magic takes at most 6 characters");
   if (s.deleteAfterSetup && command.empty())
     std::fprintf(stderr, "zaroza pack: note: --delete-after has no effect without --command\n");
-  struct { const std::string* in; std::string* out; const char* name; } texts[] = {
-      {&dest, &s.destinationPath, "--dest"}, {&command, &s.setupCommand, "--command"},
-      {&title, &s.promptTitle, "--title"}, {&prompt, &s.promptText, "--prompt"}};
-  for (auto& t : texts)
-    if (!encodeText(*t.in, codePage, *t.out))
-      return usageError(std::string(t.name) + " has characters the code page cannot hold");
+  if (!encodeTexts({&dest, &command, &title, &prompt},
+                   {&s.destinationPath, &s.setupCommand, &s.promptTitle, &s.promptText}, codePage))
+    return usageError("--dest, --command, --title and --prompt have characters that no single code page "
+                      "holds (932 or 1252, or the one --codepage names)");
 
   if (stubPath.empty()) stubPath = defaultStub();
   if (stubPath.empty()) return usageError("no stub found; build it (make win32) or pass --stub");

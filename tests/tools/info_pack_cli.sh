@@ -48,6 +48,18 @@ expect_text "package" "text code page:        932"
 expect_text "package" "$(printf '\xe5\xb1\x95\xe9\x96\x8b\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99\xe3\x81\x8b')"
 expect_text "package" "matches archiveCrc32"
 
+# every text of one block in one code page: "×" fits 1252 alone, but the Japanese prompt
+# needs 932, so both go to 932
+expect_status 0 "pack mixed texts" "$zaroza" pack --stub "$stub" -o "$work/mixed.exe" \
+  --dest "$(printf 'C:\\Tools\xc3\x97')" --prompt "$(printf '\xe5\xb1\x95\xe9\x96\x8b')" "$archive"
+expect_status 0 "info on mixed texts" "$zaroza" info "$work/mixed.exe"
+expect_text "mixed texts" "text code page:        932"
+expect_text "mixed texts" "$(printf 'destinationPath:       "C:\\Tools\xc3\x97"')"
+expect_text "mixed texts" "$(printf 'promptText:            "\xe5\xb1\x95\xe9\x96\x8b"')"
+# texts that no single code page holds are refused
+expect_status 2 "pack unencodable mix" "$zaroza" pack --stub "$stub" -o "$work/z.exe" \
+  --dest "$(printf 'C:\\Caf\xc3\xa9')" --prompt "$(printf '\xe5\xb1\x95\xe9\x96\x8b')" "$archive"
+
 # one flipped byte in the archive part
 cp "$work/pkg.exe" "$work/bad.exe"
 size=$(stat -c %s "$work/bad.exe")
