@@ -57,6 +57,11 @@ bool isValidConfig(std::span<const uint8_t> block) {
 }
 
 void copyConfigText(char* out, const char* field, size_t width) {
+  // A text terminated inside its field is taken as it stands; only a cut needs care.
+  if (std::memchr(field, 0, width) != nullptr) {
+    std::strncpy(out, field, width);
+    return;
+  }
   size_t i = 0;
   while (i + 1 < width && field[i] != '\0') {
     bool lead = sys::isLeadByte(static_cast<unsigned char>(field[i]));

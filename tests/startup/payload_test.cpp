@@ -195,6 +195,9 @@ TEST_F(Merge, CutNeverLeavesHalfADoubleByteCharacter) {
   char cutInside[4] = {'a', 'b', '\x83', '\x5C'};  // the character would need the NUL's byte
   copyConfigText(out, cutInside, sizeof out);
   EXPECT_STREQ(out, "ab");
+  char terminated[4] = {'a', 'b', '\x83', '\0'};  // a stray lead byte of a terminated text stays
+  copyConfigText(out, terminated, sizeof out);
+  EXPECT_STREQ(out, "ab\x83");
 }
 
 TEST_F(Merge, TempDestinationGetsAPrivateFolderOnlyWithDeletion) {
