@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Long fuzz runs of the archive decoder targets (built by `make sanitize`).
+# Long fuzz runs of every fuzz target (built by `make sanitize`).
 # usage: scripts/fuzz.sh BUILD_DIR   (FUZZ_SECONDS per target, default 600)
 set -euo pipefail
 build=${1:-build/sanitize}
@@ -7,7 +7,7 @@ seconds=${FUZZ_SECONDS:-600}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds=$(cd "$root/.." && pwd)/shared/corpus
 status=0
-for target in fuzz_lha_header fuzz_lha_decode; do
+for target in fuzz_lha_header fuzz_lha_decode fuzz_startup; do
   binary=$build/tests/fuzz/$target
   [ -x "$binary" ] || { echo "fuzz: $binary not built (run make sanitize)"; exit 1; }
   work=$build/fuzz-corpus/$target
