@@ -21,6 +21,16 @@ struct DestinationCase {
   const char* expected;
 };
 
+template <size_t N>
+void checkDestinations(const DestinationCase (&cases)[N]) {
+  for (const DestinationCase& c : cases) {
+    resetSfxSettings();
+    std::strcpy(sfxSettings.destinationPath, c.text);
+    EXPECT_EQ(normalizeDestination(c.archiveFolder), c.outcome) << c.text;
+    EXPECT_STREQ(sfxSettings.destinationPath, c.expected) << c.text;
+  }
+}
+
 TEST(NormalizeDestination, Examples) {
   const DestinationCase cases[] = {
       {"C:\\dl\\", "Data", DestinationOutcome::accepted, "C:\\dl\\Data\\"},
@@ -44,12 +54,7 @@ TEST(NormalizeDestination, Examples) {
       {"C:\\dl\\", "", DestinationOutcome::accepted, "C:\\dl\\"},
       {"C:\\dl\\", "Data  ", DestinationOutcome::accepted, "C:\\dl\\Data\\"},
   };
-  for (const DestinationCase& c : cases) {
-    resetSfxSettings();
-    std::strcpy(sfxSettings.destinationPath, c.text);
-    EXPECT_EQ(normalizeDestination(c.archiveFolder), c.outcome) << c.text;
-    EXPECT_STREQ(sfxSettings.destinationPath, c.expected) << c.text;
-  }
+  checkDestinations(cases);
 }
 
 TEST(NormalizeDestination, NeverCutsATextThatDoesNotFit) {
@@ -94,12 +99,7 @@ TEST(NormalizeDestination, LoneLeadByteNeverTakesTheFinalBackslash) {
       // a real backslash after the lead byte pairs with it, and another one is appended
       {"C:\\dl\\", "C:\\x\\\x83\\", DestinationOutcome::accepted, "C:\\x\\\x83\\\\"},
   };
-  for (const DestinationCase& c : cases) {
-    resetSfxSettings();
-    std::strcpy(sfxSettings.destinationPath, c.text);
-    EXPECT_EQ(normalizeDestination(c.archiveFolder), c.outcome) << c.text;
-    EXPECT_STREQ(sfxSettings.destinationPath, c.expected) << c.text;
-  }
+  checkDestinations(cases);
   sys::setCodePage(1252);
 }
 
