@@ -9,8 +9,7 @@
 #include "startup/settings.h"
 #include "sys/fs.h"
 #include "sys/text.h"
-#include "sys/ui.h"
-#include "ui/strings.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -282,19 +281,11 @@ bool isAcceptableMemberPath(const char* destination, const char* path, char16_t*
   return componentsStayInside(wide);
 }
 
-void reportInvalidName(const char* path) {
-  char format[256];
-  char message[1024];
-  sys::loadString(kStrInvalidFileName, format, sizeof format);
-  std::snprintf(message, sizeof message, format, path);
-  sys::messageBox(nullptr, message, kCaption, sys::kMbOk | sys::kMbIconWarning);
-}
+void reportInvalidName(const char* path) { showMessage(Message::invalidFileName, path); }
 
 void reportFolderFailure() {
-  char message[256];
-  sys::loadString(kStrCannotCreateFolder, message, sizeof message);
   stopRun(kRunFailed);
-  sys::messageBox(nullptr, message, kCaption, sys::kMbOk | sys::kMbIconError);
+  showMessage(Message::cannotCreateFolder);
 }
 
 }  // namespace

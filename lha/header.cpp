@@ -5,8 +5,7 @@
 
 #include "lha/stream.h"
 #include "sys/text.h"
-#include "sys/ui.h"
-#include "ui/strings.h"
+#include "ui/messages.h"
 
 MemberHeader memberHeader;
 uint8_t headerChecksum;
@@ -24,7 +23,7 @@ uint32_t get32(const uint8_t* p) {
 }
 
 void reportInvalidHeader() {
-  sys::messageBox(sys::progressWindow(), "invalid header.", kCaption, sys::kMbOk | sys::kMbIconError);
+  showMessage(Message::invalidHeader);
 }
 
 // A directory or name part: at most kMaxPathPart bytes, NUL-terminated.

@@ -6,15 +6,14 @@
 #include "lha/bits.h"
 #include "lha/decode.h"
 #include "lha/huffman.h"
-#include "sys/ui.h"
-#include "ui/strings.h"
+#include "ui/messages.h"
 
 HuffmanTables huffman;
 
 namespace {
 
-void reportBadTable(const char* text) {
-  sys::messageBox(sys::progressWindow(), text, kCaption, sys::kMbOk | sys::kMbIconError);
+void reportBadTable(Message message) {
+  showMessage(message);
   stopRun(kRunFailed);
 }
 
@@ -159,7 +158,7 @@ bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, 
   uint32_t count[17] = {};
   for (uint32_t s = 0; s < symbols; ++s) {
     if (lengths[s] > 16) {
-      reportBadTable("Bad table (case a)");
+      reportBadTable(Message::badTableA);
       return false;
     }
     ++count[lengths[s]];
@@ -171,7 +170,7 @@ bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, 
   for (uint32_t len = 1; len <= 16; ++len)
     start[len + 1] = static_cast<uint16_t>(start[len] + (count[len] << (16 - len)));
   if (start[17] != 0) {
-    reportBadTable("Bad table (case b)");
+    reportBadTable(Message::badTableB);
     return false;
   }
 
@@ -198,14 +197,14 @@ bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, 
       // An over-full list whose 16-bit total wrapped to 0 passes the test above but
       // runs past the table's end; it is a bad table like a tree slot beyond it.
       if (next > tableSize) {
-        reportBadTable("Bad table (case c)");
+        reportBadTable(Message::badTableC);
         return false;
       }
       for (uint32_t k = start[len]; k < next; ++k) table[k] = static_cast<uint16_t>(s);
     } else {
       uint32_t i = start[len];
       if ((i >> m) >= tableSize) {
-        reportBadTable("Bad table (case c)");
+        reportBadTable(Message::badTableC);
         return false;
       }
       uint16_t* slot = &table[i >> m];
@@ -213,7 +212,7 @@ bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, 
         if (*slot == 0) {
           // Trees of valid codes fit the node arrays; over-full ones are bad tables.
           if (avail >= kTreeNodeCount) {
-            reportBadTable("Bad table (case c)");
+            reportBadTable(Message::badTableC);
             return false;
           }
           t.treeLeft[avail] = t.treeRight[avail] = 0;

@@ -71,7 +71,11 @@ bool nextEntry(const char* destination, int32_t* offset, const char** path) {
 }
 
 bool formFolderPath(char* out, size_t capacity, const char* folder, const char* name) {
-  return static_cast<size_t>(std::snprintf(out, capacity, "%s%s", folder, name)) < capacity;
+  size_t folderBytes = std::strlen(folder), nameBytes = std::strlen(name);
+  if (folderBytes + nameBytes >= capacity) return false;
+  std::memcpy(out, folder, folderBytes);
+  std::memcpy(out + folderBytes, name, nameBytes + 1);
+  return true;
 }
 
 }  // namespace

@@ -7,8 +7,7 @@
 #include "startup/settings.h"
 #include "sys/process.h"
 #include "sys/text.h"
-#include "sys/ui.h"
-#include "ui/strings.h"
+#include "ui/messages.h"
 
 StartupState startupState;
 
@@ -81,9 +80,7 @@ bool mergeSfxConfig(const SfxConfig& source, const char* programPath) {
   }
   if (block.variant == '6') {
     if (sys::wow64Switch(-1) == 0) {
-      char text[128];
-      sys::loadString(kStrNeeds64Bit, text, sizeof text);
-      sys::messageBox(nullptr, text, kCaption, sys::kMbOk | sys::kMbIconError);
+      showMessage(Message::needs64Bit);
       return false;
     }
     sfxSettings.wow64Mode = '6';

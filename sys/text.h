@@ -21,6 +21,11 @@ int wideToAnsi(const char16_t* text, char* out, int capacity);
 // double-byte characters are compared exactly.
 int compareIgnoreCase(const char* a, const char* b);
 
+// printf-style formatting of %s, %d, %u and %lu (with width and zero fill) into `out`,
+// always terminated and cut to capacity; returns the bytes written. The Win32 side uses
+// the system runtime's formatter, which keeps the stub small.
+int formatText(char* out, int capacity, const char* format, ...);
+
 #ifndef _WIN32
 // POSIX side only: the native file system stores names as UTF-8. Same result
 // convention as ansiToWide.

@@ -5,7 +5,9 @@
 
 #include <iconv.h>
 
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace sys {
@@ -237,6 +239,23 @@ int utf8ToWide(const char* text, char16_t* out, int capacity) {
   }
   out[n] = 0;
   return n;
+}
+
+}  // namespace sys
+
+namespace sys {
+
+int formatText(char* out, int capacity, const char* format, ...) {
+  if (capacity <= 0) return 0;
+  va_list arguments;
+  va_start(arguments, format);
+  int n = std::vsnprintf(out, static_cast<size_t>(capacity), format, arguments);
+  va_end(arguments);
+  if (n < 0) {
+    out[0] = '\0';
+    return 0;
+  }
+  return n < capacity ? n : capacity - 1;
 }
 
 }  // namespace sys

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+#include <cstdio>
+
 namespace sys {
 
 unsigned activeCodePage() { return GetACP(); }
@@ -33,5 +36,20 @@ int wideToAnsi(const char16_t* text, char* out, int capacity) {
 }
 
 int compareIgnoreCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
+
+}  // namespace sys
+
+namespace sys {
+
+int formatText(char* out, int capacity, const char* format, ...) {
+  if (capacity <= 0) return 0;
+  va_list arguments;
+  va_start(arguments, format);
+  // The runtime's own _vsnprintf leaves the text unterminated when it fills the buffer.
+  int n = _vsnprintf(out, static_cast<size_t>(capacity - 1), format, arguments);
+  va_end(arguments);
+  out[capacity - 1] = '\0';
+  return n < 0 ? capacity - 1 : n;
+}
 
 }  // namespace sys
