@@ -1,5 +1,6 @@
-// Platform seam: message boxes, string table, progress window messages.
-// Win32 side: the real user interface. POSIX side: hooks for tests and the host tool.
+// Platform seam: message boxes, the string table, the dialogs and the progress window.
+// Win32 side: sys/win32/ui.cpp (boxes, strings) and the window procedures in ui/win32/.
+// POSIX side: hooks that tests and the host tool answer through.
 #pragma once
 #include <cstdint>
 
@@ -25,20 +26,57 @@ int loadString(unsigned id, char* buffer, int capacity);
 WindowHandle progressWindow();
 void setProgressWindow(WindowHandle window);
 
-// Message 111 to the progress window: kibWritten = bytes written so far / 1024.
-void sendProgress(uint32_t kibWritten);
+// Message 111 to the progress window: the bar's position in KiB of archive consumed.
+void sendProgress(uint32_t kib);
 
 // Lets tests and the host tool see what the core would show. A null hook restores the
 // default (POSIX: text to stderr, default button; Win32: the real message box). The stub
 // never sets one; the Windows test programs do, as they have no user to answer.
 using MessageHook = int (*)(WindowHandle owner, const char* text, const char* caption, unsigned flags);
 void setMessageHook(MessageHook hook);
-using ProgressHook = void (*)(uint32_t kibWritten);
+using ProgressHook = void (*)(uint32_t kib);
 void setProgressHook(ProgressHook hook);
 
-}  // namespace sys
-
-namespace sys {
 // InitCommonControls (progress bar, animation); nothing on POSIX.
 void initCommonControls();
+
+// What the replace dialog shows: the existing file and the member that would replace it.
+// Stamps are DOS date-times (date in the high 16 bits), 0 when unknown.
+struct ReplaceInfo {
+  const char* existingPath;
+  uint32_t existingStamp;
+  uint32_t memberStamp;
+  uint32_t existingSize;
+  uint32_t memberSize;
+};
+// Results of ShowReplaceDialog.
+enum : int { kReplaceYes = 6, kReplaceNo = 7, kReplaceAll = 100, kReplaceCancel = -1 };
+
+// Modal destination dialog; edits sfxSettings.destinationPath. 1 OK, 2 Cancel.
+int ShowDestinationDialog(const char* archiveName);
+// Modal replace dialog owned by the progress window (called on the worker thread).
+// Newer sets sfxSettings.newerOnly and answers kReplaceYes; Cancel closes the progress
+// window and answers kReplaceCancel.
+int ShowReplaceDialog(const ReplaceInfo& info);
+using ReplaceHook = int (*)(const ReplaceInfo& info);
+void setReplaceHook(ReplaceHook hook);
+
+// The progress window, modeless on the calling (main) thread; archiveBytes sets the bar's
+// range. False when it cannot be created.
+bool CreateProgressWindow(uint32_t archiveBytes);
+// Control 114: the member being written (called on the worker thread).
+void setProgressMemberText(const char* path);
+// The worker's last act: WM_CLOSE to the progress window, which ends the message loop.
+void closeProgressWindow();
+// The main thread's loop while the worker runs; returns once the progress window is gone.
+void runProgressMessageLoop();
+
+// The CRC-check window: shown while the archive is read, no window procedure of its own.
+void openCrcCheckWindow();
+void setCrcCheckRange(int32_t maximum);
+void setCrcCheckPosition(uint32_t position);
+// Takes at most one message of the thread's queue and dispatches it.
+void pumpOneMessage();
+void closeCrcCheckWindow();
+
 }  // namespace sys

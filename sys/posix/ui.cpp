@@ -12,6 +12,7 @@ namespace {
 struct PosixUiState {
   MessageHook messageHook = nullptr;
   ProgressHook progressHook = nullptr;
+  ReplaceHook replaceHook = nullptr;
   WindowHandle progressWindow = nullptr;
 };
 PosixUiState uiState;
@@ -39,15 +40,34 @@ int loadString(unsigned id, char* buffer, int capacity) {
 WindowHandle progressWindow() { return uiState.progressWindow; }
 void setProgressWindow(WindowHandle window) { uiState.progressWindow = window; }
 
-void sendProgress(uint32_t kibWritten) {
-  if (uiState.progressHook) uiState.progressHook(kibWritten);
+void sendProgress(uint32_t kib) {
+  if (uiState.progressHook) uiState.progressHook(kib);
 }
 
 void setMessageHook(MessageHook hook) { uiState.messageHook = hook; }
 void setProgressHook(ProgressHook hook) { uiState.progressHook = hook; }
 
-}  // namespace sys
-
-namespace sys {
 void initCommonControls() {}
+
+// No dialog to show: the destination stands as configured.
+int ShowDestinationDialog(const char*) { return kIdOk; }
+
+// Without someone to ask, an existing file is kept.
+int ShowReplaceDialog(const ReplaceInfo& info) {
+  return uiState.replaceHook ? uiState.replaceHook(info) : kReplaceNo;
+}
+void setReplaceHook(ReplaceHook hook) { uiState.replaceHook = hook; }
+
+// No windows: the worker runs on the calling thread, so there is no loop to run either.
+bool CreateProgressWindow(uint32_t) { return true; }
+void setProgressMemberText(const char*) {}
+void closeProgressWindow() {}
+void runProgressMessageLoop() {}
+
+void openCrcCheckWindow() {}
+void setCrcCheckRange(int32_t) {}
+void setCrcCheckPosition(uint32_t) {}
+void pumpOneMessage() {}
+void closeCrcCheckWindow() {}
+
 }  // namespace sys

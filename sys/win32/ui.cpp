@@ -5,15 +5,18 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
+
 #include "ui/strings.h"
 
 namespace sys {
 namespace {
-// Message 111 moves the progress bar; the value is the bytes written so far / 1024.
+// Message 111 moves the progress bar; the value is in KiB, the unit of its range.
 constexpr UINT kProgressMessage = 111;
 
 struct Win32UiState {
-  HWND progressWindow;
+  // Written by the main thread, read by the worker for its messages.
+  std::atomic<HWND> progressWindow;
   // Set only by test programs, which have no user to answer and no resources.
   MessageHook messageHook;
   ProgressHook progressHook;
@@ -40,13 +43,13 @@ int loadString(unsigned id, char* buffer, int capacity) {
   return n;
 }
 
-WindowHandle progressWindow() { return uiState.progressWindow; }
+WindowHandle progressWindow() { return uiState.progressWindow.load(); }
 void setProgressWindow(WindowHandle window) { uiState.progressWindow = static_cast<HWND>(window); }
 
-void sendProgress(uint32_t kibWritten) {
-  if (uiState.progressHook) uiState.progressHook(kibWritten);
-  if (uiState.progressWindow)
-    SendMessageA(uiState.progressWindow, kProgressMessage, 0, static_cast<LPARAM>(kibWritten));
+void sendProgress(uint32_t kib) {
+  if (uiState.progressHook) uiState.progressHook(kib);
+  if (HWND window = uiState.progressWindow.load())
+    SendMessageA(window, kProgressMessage, 0, static_cast<LPARAM>(kib));
 }
 
 void setMessageHook(MessageHook hook) { uiState.messageHook = hook; }

@@ -1,0 +1,202 @@
+// The destination dialog (102), the shell folder browser and the replace dialog (119).
+#include "ui/win32/dialogs.h"
+
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "extract/paths.h"
+#include "res/resource.h"
+#include "startup/settings.h"
+#include "sys/text.h"
+#include "sys/ui.h"
+#include "ui/format.h"
+#include "ui/strings.h"
+
+namespace {
+
+constexpr UINT kStopAnimation = 1026;
+constexpr UINT kPlayAnimation = 1025;
+constexpr int kQuestionFormatBytes = 64;  // control 117 is read back this far as a format
+
+struct DialogState {
+  const char* archiveName;        // for the destination dialog's check box
+  sys::ReplaceHook replaceHook;   // test programs only
+};
+DialogState dialogState;
+
+HINSTANCE programInstance() { return GetModuleHandleA(nullptr); }
+
+void readDestination(HWND dialog) {
+  GetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath,
+                  sizeof sfxSettings.destinationPath);
+}
+
+INT_PTR CALLBACK destinationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    dialogState.archiveName = reinterpret_cast<const char*>(lParam);
+    SetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  switch (LOWORD(wParam)) {
+    case IDOK:
+      readDestination(dialog);
+      EndDialog(dialog, 1);
+      return TRUE;
+    case IDCANCEL:
+      EndDialog(dialog, 2);
+      return TRUE;
+    case IDC_BROWSE:
+      readDestination(dialog);
+      if (BrowseForFolder(dialog, sfxSettings.destinationPath))
+        SetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
+      return TRUE;
+    case IDC_CREATE_ARCHIVE_FOLDER:
+      if (HIWORD(wParam) != BN_CLICKED) return FALSE;
+      readDestination(dialog);
+      applyArchiveFolderBox(sfxSettings.destinationPath,
+                            IsDlgButtonChecked(dialog, IDC_CREATE_ARCHIVE_FOLDER) == BST_CHECKED,
+                            dialogState.archiveName);
+      SetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
+      return TRUE;
+  }
+  return FALSE;
+}
+
+int CALLBACK browseCallback(HWND browser, UINT message, LPARAM, LPARAM initialPath) {
+  if (message == BFFM_INITIALIZED) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, initialPath);
+  return 0;
+}
+
+// Size and date of one side of the replace question; a stamp of 0 leaves the control as
+// the template has it.
+void showMemberInfo(HWND dialog, int control, uint32_t stamp, uint32_t size) {
+  if (stamp == 0) return;
+  char info[256];
+  if (FormatMemberInfo(stamp, info, sizeof info) == 0) return;
+  const char* sizeText = FormatThousands(size);
+  char text[320];
+  sys::formatText(text, sizeof text, info, sizeText ? sizeText : "");
+  SetDlgItemTextA(dialog, control, text);
+}
+
+void initReplaceDialog(HWND dialog, const sys::ReplaceInfo& info) {
+  char folder[kPathBytes], name[kPathBytes];
+  splitFolderAndName(info.existingPath, folder, name);
+  char format[kQuestionFormatBytes];
+  GetDlgItemTextA(dialog, IDC_REPLACE_QUESTION, format, sizeof format);
+  char question[kQuestionFormatBytes + kPathBytes];
+  sys::formatText(question, sizeof question, format, name);
+  SetDlgItemTextA(dialog, IDC_REPLACE_QUESTION, question);
+
+  SHFILEINFOA file{};
+  if (SHGetFileInfoA(info.existingPath, 0, &file, sizeof file, SHGFI_ICON) && file.hIcon) {
+    SendDlgItemMessageA(dialog, IDC_EXISTING_ICON, STM_SETICON, reinterpret_cast<WPARAM>(file.hIcon), 0);
+    SendDlgItemMessageA(dialog, IDC_ARCHIVED_ICON, STM_SETICON, reinterpret_cast<WPARAM>(file.hIcon), 0);
+  }
+  showMemberInfo(dialog, IDC_EXISTING_INFO, info.existingStamp, info.existingSize);
+  showMemberInfo(dialog, IDC_ARCHIVED_INFO, info.memberStamp, info.memberSize);
+}
+
+void destroyFileIcons(HWND dialog) {
+  auto icon = [dialog](int control) {
+    return reinterpret_cast<HICON>(SendDlgItemMessageA(dialog, control, STM_GETICON, 0, 0));
+  };
+  HICON existing = icon(IDC_EXISTING_ICON);
+  HICON archived = icon(IDC_ARCHIVED_ICON);
+  if (existing) DestroyIcon(existing);
+  if (archived && archived != existing) DestroyIcon(archived);
+}
+
+INT_PTR CALLBACK replaceProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      initReplaceDialog(dialog, *reinterpret_cast<const sys::ReplaceInfo*>(lParam));
+      return TRUE;
+    case WM_DESTROY:
+      destroyFileIcons(dialog);
+      return FALSE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDYES: EndDialog(dialog, sys::kReplaceYes); return TRUE;
+        case IDNO: EndDialog(dialog, sys::kReplaceNo); return TRUE;
+        case IDC_YES_TO_ALL: EndDialog(dialog, sys::kReplaceAll); return TRUE;
+        case IDC_NEWER:
+          sfxSettings.newerOnly = 1;
+          EndDialog(dialog, sys::kReplaceYes);
+          return TRUE;
+        case IDC_REPLACE_CANCEL:
+        case IDCANCEL:
+          EndDialog(dialog, sys::kReplaceCancel);
+          return TRUE;
+      }
+      return FALSE;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+bool BrowseForFolder(HWND owner, char* path) {
+  char title[128];
+  sys::loadString(kStrBrowseTitle, title, sizeof title);
+  char display[MAX_PATH];
+  BROWSEINFOA browse{};
+  browse.hwndOwner = owner;
+  browse.pszDisplayName = display;
+  browse.lpszTitle = title;
+  browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  if (path[0]) {
+    browse.lpfn = browseCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(path);
+  }
+  // The new dialog style needs COM in a single-threaded apartment on this thread.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  bool chosen = false;
+  if (LPITEMIDLIST list = SHBrowseForFolderA(&browse)) {
+    char folder[MAX_PATH];
+    if (SHGetPathFromIDListA(list, folder)) {
+      std::strcpy(path, folder);
+      chosen = true;
+    }
+    IMalloc* shellAllocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&shellAllocator))) {
+      shellAllocator->Free(list);
+      shellAllocator->Release();
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return chosen;
+}
+
+namespace sys {
+
+int ShowDestinationDialog(const char* archiveName) {
+  INT_PTR result = DialogBoxParamA(programInstance(), MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
+                                   destinationProc, reinterpret_cast<LPARAM>(archiveName));
+  // A dialog that cannot be shown cannot be confirmed either.
+  return result == 1 ? 1 : 2;
+}
+
+int ShowReplaceDialog(const ReplaceInfo& info) {
+  if (dialogState.replaceHook) return dialogState.replaceHook(info);
+  HWND progress = static_cast<HWND>(progressWindow());
+  if (progress) SendMessageA(progress, kStopAnimation, 0, 0);
+  INT_PTR result = DialogBoxParamA(programInstance(), MAKEINTRESOURCEA(IDD_REPLACE), progress,
+                                   replaceProc, reinterpret_cast<LPARAM>(&info));
+  if (progress) SendMessageA(progress, kPlayAnimation, 0, 0);
+  // Cancel closes the progress window once the dialog is gone, so the owner never goes
+  // before the window it owns; a dialog that cannot be shown stops the run the same way
+  // rather than letting files be replaced unasked.
+  if (result != kReplaceYes && result != kReplaceNo && result != kReplaceAll) {
+    if (progress) SendMessageA(progress, WM_CLOSE, 0, 0);
+    return kReplaceCancel;
+  }
+  return static_cast<int>(result);
+}
+
+void setReplaceHook(ReplaceHook hook) { dialogState.replaceHook = hook; }
+
+}  // namespace sys
