@@ -4,7 +4,7 @@ HOST := build/host
 WIN32 := build/win32
 SAN := build/sanitize
 
-.PHONY: all deps build host win32 sanitize test test-host test-sanitize test-win32 demo fuzz bench clean
+.PHONY: all deps build host win32 sanitize test test-host test-sanitize test-win32 demo fuzz bench screenshots clean
 
 all: build
 
@@ -44,6 +44,10 @@ demo: deps host win32
 
 fuzz: deps sanitize
 	bash scripts/fuzz.sh $(SAN)
+
+# Every window in English and Japanese, as PNG files in build/screenshots/.
+screenshots: deps win32
+	bash scripts/screenshots.sh
 
 bench: deps host
 	bash bench/decode.sh

@@ -10,6 +10,9 @@ zaroza_prefix="$zaroza_root/build/win32/wineprefix"
 zaroza_session="$zaroza_root/build/win32/wine-session.env"
 zaroza_xvfb_pid=""
 
+# Bump when the template's content changes, so cached templates are made again.
+zaroza_template_mark=".zaroza-template-4"
+
 zaroza_now() { date +%s.%N; }
 zaroza_since() { awk -v a="$1" -v b="$(zaroza_now)" 'BEGIN { printf "%.1f", b - a }'; }
 
@@ -53,7 +56,7 @@ zaroza_make_template() {
   # Two test runs at once must not build the template in the same place.
   exec 9>"$zaroza_template.lock"
   flock 9
-  if [ -f "$zaroza_template/.zaroza-template" ]; then
+  if [ -f "$zaroza_template/$zaroza_template_mark" ]; then
     exec 9>&-
     return 0
   fi
@@ -68,10 +71,14 @@ zaroza_make_template() {
     # Without a window manager every window close waits for one unless Managed=N.
     timeout $((60 * ZAROZA_TIME_FACTOR)) wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
       >/dev/null 2>&1 || exit 1
+    # This Wine does not read the fonts of its own data folder (Tahoma, Marlett for the
+    # caption buttons); in the prefix's font folder it finds them.
+    cp /usr/share/wine/fonts/* "$tmp/drive_c/windows/Fonts/" 2>/dev/null
+    zaroza_map_japanese_fonts "$tmp" || exit 1
     timeout $((120 * ZAROZA_TIME_FACTOR)) wineserver -w || exit 1
   ) || status=1
   if [ $status -eq 0 ]; then
-    touch "$tmp/.zaroza-template"
+    touch "$tmp/$zaroza_template_mark"
     rm -rf "$zaroza_template"
     mv "$tmp" "$zaroza_template"
     echo "wine-env: template prefix created in $(zaroza_since "$t0") s"
@@ -82,6 +89,21 @@ zaroza_make_template() {
   fi
   exec 9>&-
   return $status
+}
+
+# The Japanese templates name "ＭＳ Ｐゴシック" and the Japanese message boxes "MS UI
+# Gothic"; neither exists here, so they are mapped to the IPA fonts. Written as a UTF-16
+# registry file: the names must not depend on the locale this script runs under.
+zaroza_map_japanese_fonts() {
+  local file="$1/drive_c/fonts.reg"
+  {
+    printf '\xef\xbb\xbfWindows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"ＭＳ Ｐゴシック"="IPAPGothic"\r\n"ＭＳ ゴシック"="IPAGothic"\r\n'
+    printf '"MS UI Gothic"="IPAPGothic"\r\n"MS PGothic"="IPAPGothic"\r\n"MS Gothic"="IPAGothic"\r\n'
+  } | iconv -f UTF-8 -t UTF-16LE >"$file" || return 1
+  timeout $((60 * ZAROZA_TIME_FACTOR)) wine regedit /S 'C:\fonts.reg' >/dev/null 2>&1 || return 1
+  rm -f "$file"
 }
 
 zaroza_start_xvfb() {
@@ -108,7 +130,7 @@ zaroza_wine_start() {
     echo "wine-env: to start; the kernel's 32-bit emulation is off), so no Windows program can run" >&2
     return 3
   fi
-  if [ ! -f "$zaroza_template/.zaroza-template" ]; then
+  if [ ! -f "$zaroza_template/$zaroza_template_mark" ]; then
     zaroza_make_template || return 1
   fi
   t0=$(zaroza_now)

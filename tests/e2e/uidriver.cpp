@@ -8,9 +8,15 @@
 //   uidriver click CAPTION ID [TIMEOUT_MS]  press button ID (BM_CLICK) of the window
 //   uidriver absent CAPTION MS              succeed when no such window shows for MS
 //   uidriver gone CAPTION TIMEOUT_MS        wait until the window no longer exists
+//   uidriver send CAPTION ID MSG WPARAM LPARAM
+//                                           send MSG to control ID (0: the window itself)
+//                                           and print the result
+//   uidriver settext CAPTION ID TEXT        set the text of control ID
+//   uidriver rect CAPTION                   print the window's "x y width height" on screen
 //
-// Controls print as "id<TAB>class<TAB>text" lines in UTF-8, after a first line
-// "window<TAB>class<TAB>caption"; line breaks inside a text print as "\n". Ids are the
+// An empty CAPTION names a dialog without caption. Controls print as
+// "id<TAB>class<TAB>text" lines in UTF-8, after a first line
+// "window<TAB>class<TAB>caption<TAB>owner's caption"; line breaks inside a text print as "\n". Ids are the
 // 16-bit control ids (a message box's text is 65535, its icon 1088, OK 1, Cancel 2,
 // Yes 6, No 7). Exit codes: 0 done, 1 not found / still there / appeared, 2 usage,
 // 3 the window did not answer (hung).
@@ -57,8 +63,14 @@ BOOL CALLBACK matchCaption(HWND window, LPARAM param) {
   if (!IsWindowVisible(window)) return TRUE;
   wchar_t text[512];
   // Reads the caption from the window structure itself: no message, cannot hang.
-  if (InternalGetWindowText(window, text, 512) <= 0) return TRUE;
-  if (std::wcscmp(text, search->caption) != 0) return TRUE;
+  if (InternalGetWindowText(window, text, 512) <= 0) {
+    if (search->caption[0] != L'\0') return TRUE;
+    wchar_t name[16] = L"";
+    GetClassNameW(window, name, 16);
+    if (std::wcscmp(name, L"#32770") != 0) return TRUE;  // only dialogs count as captionless
+  } else if (std::wcscmp(text, search->caption) != 0) {
+    return TRUE;
+  }
   // Other programs (another test, a left-over) may show a window with the same caption.
   if (!ownedByImage(window)) return TRUE;
   search->found = window;
@@ -147,7 +159,12 @@ BOOL CALLBACK listControl(HWND control, LPARAM param) {
 bool printWindow(HWND window) {
   std::wstring caption;
   if (!windowText(window, caption)) return false;
-  Listing listing{window, L"window\t" + className(window) + L"\t" + escapeLineBreaks(caption) + L"\n", false};
+  wchar_t owner[512] = L"";
+  if (HWND ownerWindow = GetWindow(window, GW_OWNER)) InternalGetWindowText(ownerWindow, owner, 512);
+  Listing listing{window,
+                  L"window\t" + className(window) + L"\t" + escapeLineBreaks(caption) + L"\t" +
+                      escapeLineBreaks(owner) + L"\n",
+                  false};
   EnumChildWindows(window, listControl, reinterpret_cast<LPARAM>(&listing));
   if (listing.hung) return false;
   writeUtf8(listing.lines);
@@ -155,11 +172,11 @@ bool printWindow(HWND window) {
 }
 
 int usage() {
-  std::fputs("usage: uidriver wait|click|absent|gone CAPTION ...\n", stderr);
+  std::fputs("usage: uidriver wait|click|absent|gone|send|settext|rect CAPTION ...\n", stderr);
   return 2;
 }
 
-DWORD number(const wchar_t* text) { return static_cast<DWORD>(std::wcstoul(text, nullptr, 10)); }
+DWORD number(const wchar_t* text) { return static_cast<DWORD>(std::wcstoul(text, nullptr, 0)); }
 
 int commandWait(const wchar_t* caption, DWORD timeoutMs) {
   HWND window = waitForWindow(caption, timeoutMs);
@@ -195,6 +212,53 @@ int commandClick(const wchar_t* caption, DWORD id, DWORD timeoutMs) {
   return 0;
 }
 
+int commandSend(const wchar_t* caption, DWORD id, UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = waitForWindow(caption, 5000);
+  if (!window) {
+    std::fputs("uidriver: window not found\n", stderr);
+    return 1;
+  }
+  HWND target = id == 0 ? window : GetDlgItem(window, static_cast<int>(id));
+  if (!target) {
+    std::fputs("uidriver: no control with that id\n", stderr);
+    return 1;
+  }
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(target, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerMs, &result)) {
+    std::fputs("uidriver: the window does not answer\n", stderr);
+    return 3;
+  }
+  std::printf("%ld\n", static_cast<long>(result));
+  return 0;
+}
+
+int commandSetText(const wchar_t* caption, DWORD id, const wchar_t* text) {
+  HWND window = waitForWindow(caption, 5000);
+  HWND control = window ? GetDlgItem(window, static_cast<int>(id)) : nullptr;
+  if (!control) {
+    std::fputs("uidriver: window or control not found\n", stderr);
+    return 1;
+  }
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                           kAnswerMs, &ignored)) {
+    std::fputs("uidriver: the window does not answer\n", stderr);
+    return 3;
+  }
+  return 0;
+}
+
+int commandRect(const wchar_t* caption) {
+  HWND window = waitForWindow(caption, 5000);
+  RECT r;
+  if (!window || !GetWindowRect(window, &r)) {
+    std::fputs("uidriver: window not found\n", stderr);
+    return 1;
+  }
+  std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+  return 0;
+}
+
 int commandAbsent(const wchar_t* caption, DWORD ms) {
   if (HWND window = waitForWindow(caption, ms)) {
     std::fputs("uidriver: the window appeared\n", stderr);
@@ -227,13 +291,19 @@ int main() {
     argv += 2;
     argc -= 2;
   }
-  if (argc < 4) return usage();
+  if (argc < 3) return usage();
   const wchar_t* command = argv[1];
   const wchar_t* caption = argv[2];
+  if (std::wcscmp(command, L"rect") == 0) return commandRect(caption);
+  if (argc < 4) return usage();
   if (std::wcscmp(command, L"wait") == 0) return commandWait(caption, number(argv[3]));
   if (std::wcscmp(command, L"click") == 0)
     return commandClick(caption, number(argv[3]), argc > 4 ? number(argv[4]) : 5000);
   if (std::wcscmp(command, L"absent") == 0) return commandAbsent(caption, number(argv[3]));
   if (std::wcscmp(command, L"gone") == 0) return commandGone(caption, number(argv[3]));
+  if (std::wcscmp(command, L"settext") == 0 && argc >= 5) return commandSetText(caption, number(argv[3]), argv[4]);
+  if (std::wcscmp(command, L"send") == 0 && argc >= 7)
+    return commandSend(caption, number(argv[3]), number(argv[4]), static_cast<WPARAM>(std::wcstol(argv[5], nullptr, 0)),
+                       static_cast<LPARAM>(std::wcstol(argv[6], nullptr, 0)));
   return usage();
 }
