@@ -26,6 +26,26 @@ bool searchPath(const char* path);
 // fopen on a path text.
 FILE* openFile(const char* path, const char* mode);
 
+// File times are Windows FILETIME values: 100 ns units since 1601-01-01 UTC.
+constexpr uint64_t kUnixEpochFileTime = 116444736000000000ull;
+
+// Creation and last-write time of an existing file (or, with folder, a folder); the
+// last-access time stays. False when the path cannot be opened. POSIX: the modification
+// time only (there is no creation time to set).
+bool setFileTime(const char* path, uint64_t fileTime, bool folder);
+// DosDateTimeToFileTime then LocalFileTimeToFileTime: a local MS-DOS stamp to UTC.
+bool dosToFileTime(uint16_t dosDate, uint16_t dosTime, uint64_t* fileTime);
+// FileTimeToLocalFileTime then FileTimeToDosDateTime: date in the high 16 bits.
+bool fileTimeToDos(uint64_t fileTime, uint32_t* dosStamp);
+// An existing file's last-write time as a local DOS stamp, and its size (low 32 bits).
+bool readFileStamp(const char* path, uint32_t* dosStamp, uint32_t* size);
+
+// Creates a new empty file with a unique name in `folder` (ending in a backslash) and
+// writes its path into out (260 bytes). False when none can be made there.
+bool createTempFileIn(const char* folder, char* out);
+// Moves `from` over `to`, replacing it (MoveFileEx with MOVEFILE_REPLACE_EXISTING).
+bool moveFileReplacing(const char* from, const char* to);
+
 // FindFirstFileA / FindNextFileA / FindClose.
 struct FindData {
   char name[260];

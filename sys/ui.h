@@ -54,6 +54,8 @@ enum : int { kReplaceYes = 6, kReplaceNo = 7, kReplaceAll = 100, kReplaceCancel 
 
 // Modal destination dialog; edits sfxSettings.destinationPath. 1 OK, 2 Cancel.
 int ShowDestinationDialog(const char* archiveName);
+using DestinationHook = int (*)(const char* archiveName);
+void setDestinationHook(DestinationHook hook);
 // Modal replace dialog owned by the progress window (called on the worker thread).
 // Newer sets sfxSettings.newerOnly and answers kReplaceYes; Cancel closes the progress
 // window and answers kReplaceCancel.

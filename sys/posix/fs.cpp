@@ -7,8 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "sys/text.h"
 
@@ -97,6 +100,9 @@ bool setFileAttributes(const char* path, uint32_t attributes) {
   char native[kNativeBytes];
   struct stat st;
   if (!nativePath(path, native) || stat(native, &st) != 0) return false;
+  // On Windows a read-only folder still takes new files; a folder without write
+  // permission here would not, so folders keep their mode.
+  if (S_ISDIR(st.st_mode)) return true;
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) ? (mode & ~0222) : (mode | 0200);
   return chmod(native, mode) == 0;
@@ -130,6 +136,89 @@ bool searchPath(const char* path) {
 FILE* openFile(const char* path, const char* mode) {
   char native[kNativeBytes];
   return nativePath(path, native) ? std::fopen(native, mode) : nullptr;
+}
+
+namespace {
+constexpr uint64_t kTicksPerSecond = 10000000;
+
+bool localDosOf(time_t seconds, uint32_t* dosStamp) {
+  struct tm t;
+  if (!localtime_r(&seconds, &t) || t.tm_year < 80 || t.tm_year > 207) return false;
+  *dosStamp = static_cast<uint32_t>(t.tm_year - 80) << 25 | static_cast<uint32_t>(t.tm_mon + 1) << 21 |
+              static_cast<uint32_t>(t.tm_mday) << 16 | static_cast<uint32_t>(t.tm_hour) << 11 |
+              static_cast<uint32_t>(t.tm_min) << 5 | static_cast<uint32_t>(t.tm_sec / 2);
+  return true;
+}
+}  // namespace
+
+bool setFileTime(const char* path, uint64_t fileTime, bool) {
+  char native[kNativeBytes];
+  if (!nativePath(path, native) || fileTime < kUnixEpochFileTime) return false;
+  uint64_t since = fileTime - kUnixEpochFileTime;
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // the last-access time stays
+  times[1].tv_sec = static_cast<time_t>(since / kTicksPerSecond);
+  times[1].tv_nsec = static_cast<long>(since % kTicksPerSecond) * 100;
+  return utimensat(AT_FDCWD, native, times, 0) == 0;
+}
+
+bool dosToFileTime(uint16_t dosDate, uint16_t dosTime, uint64_t* fileTime) {
+  struct tm t{};
+  t.tm_year = (dosDate >> 9) + 80;
+  t.tm_mon = ((dosDate >> 5) & 0x0F) - 1;
+  t.tm_mday = dosDate & 0x1F;
+  t.tm_hour = dosTime >> 11;
+  t.tm_min = (dosTime >> 5) & 0x3F;
+  t.tm_sec = (dosTime & 0x1F) * 2;
+  // The same fields the system refuses: no month 0 or 13, no day 0, no hour 24.
+  if (t.tm_mon < 0 || t.tm_mon > 11 || t.tm_mday == 0 || t.tm_hour > 23 || t.tm_min > 59 || t.tm_sec > 59)
+    return false;
+  t.tm_isdst = -1;
+  time_t seconds = mktime(&t);
+  if (seconds == static_cast<time_t>(-1)) return false;
+  *fileTime = kUnixEpochFileTime + static_cast<uint64_t>(seconds) * kTicksPerSecond;
+  return true;
+}
+
+bool fileTimeToDos(uint64_t fileTime, uint32_t* dosStamp) {
+  if (fileTime < kUnixEpochFileTime) return false;
+  return localDosOf(static_cast<time_t>((fileTime - kUnixEpochFileTime) / kTicksPerSecond), dosStamp);
+}
+
+bool readFileStamp(const char* path, uint32_t* dosStamp, uint32_t* size) {
+  *dosStamp = 0;
+  *size = 0;
+  char native[kNativeBytes];
+  struct stat st;
+  if (!nativePath(path, native) || stat(native, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  *size = static_cast<uint32_t>(st.st_size);
+  return localDosOf(st.st_mtime, dosStamp);
+}
+
+bool createTempFileIn(const char* folder, char* out) {
+  char native[kNativeBytes];
+  size_t folderBytes = std::strlen(folder);
+  if (folderBytes + 14 >= 260 || !nativePath(folder, native)) return false;
+  size_t n = std::strlen(native);
+  if (n + 16 >= sizeof native) return false;
+  std::strcpy(native + n, n && native[n - 1] == '/' ? "zarXXXXXX" : "/zarXXXXXX");
+  int fd = mkstemp(native);
+  if (fd < 0) return false;
+  // mkstemp makes the file private; the member it becomes gets an ordinary file's mode.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  close(fd);
+  std::memcpy(out, folder, folderBytes);
+  std::strcpy(out + folderBytes, std::strrchr(native, '/') + 1);
+  return true;
+}
+
+bool moveFileReplacing(const char* from, const char* to) {
+  char nativeFrom[kNativeBytes], nativeTo[kNativeBytes];
+  if (!nativePath(from, nativeFrom) || !nativePath(to, nativeTo) || isReadOnly(nativeTo)) return false;
+  return rename(nativeFrom, nativeTo) == 0;
 }
 
 FindHandle findFirstFile(const char* pattern, FindData* data) {

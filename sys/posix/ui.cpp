@@ -13,6 +13,7 @@ struct PosixUiState {
   MessageHook messageHook = nullptr;
   ProgressHook progressHook = nullptr;
   ReplaceHook replaceHook = nullptr;
+  DestinationHook destinationHook = nullptr;
   WindowHandle progressWindow = nullptr;
 };
 PosixUiState uiState;
@@ -50,7 +51,10 @@ void setProgressHook(ProgressHook hook) { uiState.progressHook = hook; }
 void initCommonControls() {}
 
 // No dialog to show: the destination stands as configured.
-int ShowDestinationDialog(const char*) { return kIdOk; }
+int ShowDestinationDialog(const char* archiveName) {
+  return uiState.destinationHook ? uiState.destinationHook(archiveName) : kIdOk;
+}
+void setDestinationHook(DestinationHook hook) { uiState.destinationHook = hook; }
 
 // Without someone to ask, an existing file is kept.
 int ShowReplaceDialog(const ReplaceInfo& info) {

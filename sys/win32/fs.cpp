@@ -34,6 +34,64 @@ bool searchPath(const char* path) {
 
 FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 
+namespace {
+FILETIME toFileTime(uint64_t value) {
+  return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+uint64_t fromFileTime(const FILETIME& time) {
+  return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
+}
+}  // namespace
+
+bool setFileTime(const char* path, uint64_t fileTime, bool folder) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME time = toFileTime(fileTime);
+  bool ok = SetFileTime(file, &time, nullptr, &time) != 0;
+  CloseHandle(file);
+  return ok;
+}
+
+bool dosToFileTime(uint16_t dosDate, uint16_t dosTime, uint64_t* fileTime) {
+  FILETIME local, utc;
+  if (!DosDateTimeToFileTime(dosDate, dosTime, &local) || !LocalFileTimeToFileTime(&local, &utc))
+    return false;
+  *fileTime = fromFileTime(utc);
+  return true;
+}
+
+bool fileTimeToDos(uint64_t fileTime, uint32_t* dosStamp) {
+  FILETIME utc = toFileTime(fileTime), local;
+  WORD date = 0, time = 0;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time)) return false;
+  *dosStamp = uint32_t{date} << 16 | time;
+  return true;
+}
+
+bool readFileStamp(const char* path, uint32_t* dosStamp, uint32_t* size) {
+  *dosStamp = 0;
+  *size = 0;
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FILETIME written;
+  bool ok = GetFileTime(file, nullptr, nullptr, &written) != 0;
+  *size = GetFileSize(file, nullptr);
+  CloseHandle(file);
+  if (*size == INVALID_FILE_SIZE) *size = 0;
+  return ok && fileTimeToDos(fromFileTime(written), dosStamp);
+}
+
+bool createTempFileIn(const char* folder, char* out) {
+  // GetTempFileName needs room for its 14-character name behind the folder.
+  if (std::strlen(folder) + 14 >= MAX_PATH) return false;
+  return GetTempFileNameA(folder, "zar", 0, out) != 0;
+}
+
+bool moveFileReplacing(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 FindHandle findFirstFile(const char* pattern, FindData* data) {
   WIN32_FIND_DATAA found;
   HANDLE handle = FindFirstFileA(pattern, &found);

@@ -1,8 +1,9 @@
-// Win32 side of the process seam: the program's own image and file, and the WOW64
-// query and redirection switch.
+// Win32 side of the process seam: the program's own image and file, the WOW64 query and
+// redirection switch, the worker thread and the setup command's processes.
 #include "sys/process.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 namespace sys {
 namespace {
@@ -61,5 +62,98 @@ int wow64Switch(int mode) {
 
 // The answer comes from the system.
 void setWow64ForTests(int) {}
+
+}  // namespace sys
+
+namespace sys {
+
+namespace {
+DWORD WINAPI threadStart(void* entry) {
+  reinterpret_cast<void (*)()>(entry)();
+  return 0;
+}
+}  // namespace
+
+ThreadHandle startThread(void (*entry)()) {
+  return CreateThread(nullptr, 0, threadStart, reinterpret_cast<void*>(entry), 0, nullptr);
+}
+
+void joinThread(ThreadHandle thread) {
+  if (!thread) return;
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+
+void sleepMs(uint32_t ms) { Sleep(ms); }
+
+ProcessHandle shellExecute(const char* file, const char* parameters, const char* directory) {
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpFile = file;
+  info.lpParameters = parameters;
+  info.lpDirectory = directory;
+  info.nShow = SW_SHOW;
+  if (!ShellExecuteExA(&info)) return nullptr;
+  return info.hProcess;
+}
+
+ProcessHandle createProcess(const char* application, const char* commandLine, const char* directory) {
+  char line[1024];
+  lstrcpynA(line, commandLine, sizeof line);  // CreateProcessA may write into it
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(application, line, nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
+    return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+void waitForInputIdle(ProcessHandle process) { WaitForInputIdle(process, INFINITE); }
+
+bool getExitCode(ProcessHandle process, uint32_t* code) {
+  DWORD value = 0;
+  if (!GetExitCodeProcess(process, &value)) return false;
+  *code = value;
+  return true;
+}
+
+bool waitForProcess(ProcessHandle process, uint32_t ms) {
+  return WaitForSingleObject(process, ms == kWaitForever ? INFINITE : ms) != WAIT_TIMEOUT;
+}
+
+void closeProcess(ProcessHandle process) {
+  if (process) CloseHandle(process);
+}
+
+bool windowExists(const char* className, const char* title) {
+  return FindWindowA(className && className[0] ? className : nullptr,
+                     title && title[0] ? title : nullptr) != nullptr;
+}
+
+int shortPathName(const char* path, char* out, int capacity) {
+  DWORD n = GetShortPathNameA(path, out, static_cast<DWORD>(capacity));
+  if (n == 0 || n >= static_cast<DWORD>(capacity)) {
+    if (capacity > 0) out[0] = '\0';
+    return 0;
+  }
+  return static_cast<int>(n);
+}
+
+void openFolderInShell(const char* path) {
+  ShellExecuteA(nullptr, "open", "explorer", path, nullptr, SW_SHOWDEFAULT);
+  MessageBeep(MB_ICONASTERISK);
+}
+
+void limitLibrarySearch() {
+  // SetDefaultDllDirectories exists from Windows 7 with KB2533623 on; older systems get
+  // at least the current folder taken out of the search.
+  using SetDefaultDllDirectoriesEntry = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleA("kernel32");
+  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesEntry>(
+      reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
+  if (!setDefault || !setDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */)) SetDllDirectoryA("");
+}
 
 }  // namespace sys
