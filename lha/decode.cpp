@@ -14,6 +14,7 @@
 DecoderState decoderState;
 FILE* outputStream;
 uint32_t totalBytesWritten;
+int64_t progressOrigin;
 
 namespace {
 
@@ -167,7 +168,10 @@ uint32_t writeOutput(const uint8_t* buffer, uint32_t n) {
   }
   crc16Update(buffer, n);
   totalBytesWritten += n;
-  sys::sendProgress(totalBytesWritten / 1024);
+  // The bar's range is the archive's size, so its position is the archive read so far;
+  // counted in written bytes a compressed archive would fill it long before the end.
+  int64_t consumed = archiveTell() - progressOrigin;
+  sys::sendProgress(consumed > 0 ? static_cast<uint32_t>(consumed / 1024) : 0);
   return n;
 }
 

@@ -70,6 +70,8 @@ extern DecoderState decoderState;
 // the CRC-16, the byte total and the progress message still happen).
 extern FILE* outputStream;
 extern uint32_t totalBytesWritten;  // every byte written in this run
+// File offset of the first member header: progress counts archive bytes from there.
+extern int64_t progressOrigin;
 
 // Writes n bytes; returns n, or 0 when nothing was written (run stopped, short write).
 uint32_t writeOutput(const uint8_t* buffer, uint32_t n);

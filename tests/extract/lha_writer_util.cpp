@@ -91,7 +91,7 @@ std::string lhaMemberBytes(const LhaMember& m) {
     put32(&h, size + static_cast<uint32_t>(tail.size()));  // packed size counts the extensions
     put32(&h, size);
     put32(&h, m.timeStamp);
-    h.push_back(0x20);
+    h.push_back(static_cast<char>(m.attribute));
     h.push_back(1);
     h.push_back(static_cast<char>(m.name.size()));
     h += m.name;
@@ -108,7 +108,7 @@ std::string lhaMemberBytes(const LhaMember& m) {
   put32(&h, size);
   put32(&h, size);
   put32(&h, m.timeStamp);
-  h.push_back(0x20);
+  h.push_back(static_cast<char>(m.attribute));
   h.push_back(2);
   put16(&h, crc);
   h.push_back('M');

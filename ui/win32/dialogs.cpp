@@ -23,6 +23,7 @@ constexpr int kQuestionFormatBytes = 64;  // control 117 is read back this far a
 struct DialogState {
   const char* archiveName;        // for the destination dialog's check box
   sys::ReplaceHook replaceHook;   // test programs only
+  sys::DestinationHook destinationHook;
 };
 DialogState dialogState;
 
@@ -174,6 +175,7 @@ bool BrowseForFolder(HWND owner, char* path) {
 namespace sys {
 
 int ShowDestinationDialog(const char* archiveName) {
+  if (dialogState.destinationHook) return dialogState.destinationHook(archiveName);
   INT_PTR result = DialogBoxParamA(programInstance(), MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
                                    destinationProc, reinterpret_cast<LPARAM>(archiveName));
   // A dialog that cannot be shown cannot be confirmed either.
@@ -198,5 +200,6 @@ int ShowReplaceDialog(const ReplaceInfo& info) {
 }
 
 void setReplaceHook(ReplaceHook hook) { dialogState.replaceHook = hook; }
+void setDestinationHook(DestinationHook hook) { dialogState.destinationHook = hook; }
 
 }  // namespace sys
