@@ -7,6 +7,7 @@
 #include "startup/payload.h"
 #include "startup/settings.h"
 #include "sys/fs.h"
+#include "sys/process.h"
 #include "sys/ui.h"
 
 namespace {
@@ -174,6 +175,9 @@ int parseCommandLine(const char* argumentText, char* archivePath) {
 }
 
 int sfxMain(const void* instance, const char* argumentText) {
+  // Before anything can load a library at run time: packages are started from download
+  // folders, where a planted library of a system name must never be picked up.
+  sys::limitLibrarySearch();
   sys::initCommonControls();
   startupState.instance = instance;
   resetSfxSettings();

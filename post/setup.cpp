@@ -1,0 +1,165 @@
+#include "post/setup.h"
+
+#include <cstring>
+
+#include "extract/paths.h"
+#include "startup/settings.h"
+#include "sys/fs.h"
+#include "sys/process.h"
+#include "sys/shell.h"
+#include "sys/text.h"
+
+namespace {
+
+constexpr int kCommandBytes = 512;
+constexpr int kNameBytes = 128;
+constexpr uint32_t kSearchesAfterRunning = 200;   // the program waited for: a short look
+constexpr uint32_t kSearchesAfterQuickExit = 3000;  // it handed over at once: a long one
+
+// Drive and directory of a path text: everything up to its last backslash or slash that
+// is a whole character.
+void folderPartOf(const char* path, char* folder, int capacity) {
+  int end = 0;
+  for (int i = 0; path[i];) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (sys::isLeadByte(c) && path[i + 1]) {
+      i += 2;
+      continue;
+    }
+    if (c == '\\' || c == '/') end = i + 1;
+    ++i;
+  }
+  if (end >= capacity) end = 0;
+  std::memcpy(folder, path, end);
+  folder[end] = '\0';
+}
+
+bool isExeAt(const char* p) {
+  return p[0] == '.' && (p[1] | 0x20) == 'e' && (p[2] | 0x20) == 'x' && (p[3] | 0x20) == 'e';
+}
+
+// rundll32 from the system folder only: found through the search path it could be a
+// program planted in the package's folder or in the destination.
+bool systemProgram(const char* name, char* path) {
+  if (sys::systemDirectory(path, kPathBytes) == 0) return false;
+  if (!ensureTrailingBackslash(path, kPathBytes) || std::strlen(path) + std::strlen(name) >= kPathBytes)
+    return false;
+  std::strcat(path, name);
+  return sys::getFileAttributes(path) != sys::kInvalidAttributes;
+}
+
+void runInfSetup(const char* commandPath, const char* workingFolder) {
+  bool redirectionOff = sfxSettings.wow64Mode == '6' && sys::wow64Switch(0) != 0;
+  char shortPath[kPathBytes];
+  char program[kPathBytes];
+  const char* arguments = nullptr;
+  // An INF whose short path cannot be had is missing or unreachable: nothing to install.
+  if (sys::shortPathName(commandPath, shortPath, sizeof shortPath) != 0) {
+    if (systemProgram("rundll32.exe", program)) {
+      arguments = "setupapi,InstallHinfSection DefaultInstall 132";
+    } else if (systemProgram("rundll.exe", program)) {
+      arguments = "setupx.dll,InstallHinfSection DefaultInstall 132";
+    }
+  }
+  if (arguments) {
+    char line[2 * kCommandBytes];
+    sys::formatText(line, sizeof line, "\"%s\" %s %s", program, arguments, shortPath);
+    if (sys::ProcessHandle process = sys::createProcess(program, line, workingFolder)) {
+      sys::waitForProcess(process, sys::kWaitForever);
+      sys::closeProcess(process);
+    }
+  }
+  if (redirectionOff) sys::wow64Switch(1);
+}
+
+// Waits for an installer window the program left, then for it to close.
+void followInstallerWindow(uint32_t searches) {
+  char className[kNameBytes], title[kNameBytes];
+  bool found = false;
+  for (uint32_t attempt = 0; attempt < searches && !found; ++attempt) {
+    sys::sleepMs(10);
+    className[0] = title[0] = '\0';
+    found = findInstallerWindow(className, title);
+  }
+  if (!found) return;
+  do {
+    sys::sleepMs(100);
+  } while (sys::windowExists(className, title));
+}
+
+void runShellSetup(const char* commandPath, uint32_t commandStart, bool waitForInstaller) {
+  CommandSplit split;
+  splitSetupCommand(commandPath, commandStart, split);
+  char workingFolder[kPathBytes];
+  folderPartOf(split.file, workingFolder, sizeof workingFolder);
+  sys::ProcessHandle process = sys::shellExecute(split.file, split.parameters, workingFolder);
+  if (!process) return;
+  sys::waitForInputIdle(process);
+  sys::sleepMs(100);
+  uint32_t exitCode = 0;
+  if (!sys::getExitCode(process, &exitCode) || !waitForInstaller) {
+    sys::closeProcess(process);
+    return;
+  }
+  bool wasRunning = exitCode == sys::kStillActive;
+  if (wasRunning)
+    while (!sys::waitForProcess(process, 0)) sys::sleepMs(100);
+  sys::closeProcess(process);
+  sys::sleepMs(1000);
+  followInstallerWindow(wasRunning ? kSearchesAfterRunning : kSearchesAfterQuickExit);
+}
+
+}  // namespace
+
+void splitSetupCommand(const char* joinedPath, uint32_t commandStart, CommandSplit& split) {
+  std::strncpy(split.file, joinedPath, sizeof split.file - 1);
+  split.file[sizeof split.file - 1] = '\0';
+  split.parameters = nullptr;
+  // Only the command is searched: the destination's own folders may hold ".exe ".
+  for (char* p = split.file + commandStart; *p; ++p) {
+    if (!isExeAt(p)) continue;
+    char after = p[4];
+    if (after != '\0' && after != ' ' && after != '/') continue;
+    char* parameters = p + 4;
+    if (after == ' ') {
+      *parameters++ = '\0';
+    } else if (after == '/') {
+      // The file name must end before the switch; the parameters keep it.
+      std::memmove(parameters + 1, parameters, std::strlen(parameters) + 1);
+      *parameters++ = '\0';
+    }
+    split.parameters = parameters;
+    return;
+  }
+}
+
+bool findInstallerWindow(char* className, char* windowTitle) {
+  const char* const classes[] = {"MsiDialogCloseClass", "InstallShield_Win"};
+  for (const char* name : classes) {
+    std::strcpy(className, name);
+    if (sys::windowExists(className, nullptr)) return true;
+  }
+  className[0] = '\0';
+  std::strcpy(windowTitle, "Setup");
+  if (sys::windowExists(nullptr, windowTitle)) return true;
+  windowTitle[0] = '\0';
+  return false;
+}
+
+void runSetupCommand(const char* setupCommand, const char* destination, bool waitForInstaller) {
+  char commandPath[kCommandBytes] = {};
+  size_t destinationBytes = std::strlen(destination);
+  if (destinationBytes + std::strlen(setupCommand) >= sizeof commandPath) return;
+  std::strcpy(commandPath, destination);
+  std::strcat(commandPath, setupCommand);
+  const char* dot = std::strrchr(commandPath, '.');
+  if (dot && sys::compareIgnoreCase(dot, ".inf") == 0) {
+    char workingFolder[kPathBytes];
+    folderPartOf(commandPath, workingFolder, sizeof workingFolder);
+    runInfSetup(commandPath, workingFolder);
+  } else {
+    runShellSetup(commandPath, static_cast<uint32_t>(destinationBytes), waitForInstaller);
+  }
+}
+
+void openDestinationFolder(const char* destination) { sys::openFolderInShell(destination); }
