@@ -1,7 +1,4 @@
 // zaroza test FILE: decodes every member with the stub's decoder and checks its CRC-16.
-#include <unistd.h>
-
-#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
@@ -30,35 +27,6 @@ const char kUsage[] =
     "                    other decoders; '..' and absolute components are dropped)\n"
     "Exit status: 0 all members good, 1 a member failed or uses a method that is not\n"
     "supported yet, 2 usage error, unreadable file or no archive found.\n";
-
-struct ProgressBar {
-  bool enabled = false;
-  uint64_t totalKib = 0;
-  int lastShown = -1;
-  std::chrono::steady_clock::time_point lastDraw;
-};
-ProgressBar progressBar;
-
-void drawProgress(uint32_t kibWritten) {
-  ProgressBar& p = progressBar;
-  if (!p.enabled || p.totalKib == 0) return;
-  int percent = static_cast<int>(kibWritten * 100 / p.totalKib);
-  if (percent > 100) percent = 100;
-  auto now = std::chrono::steady_clock::now();
-  if (percent == p.lastShown || now - p.lastDraw < std::chrono::milliseconds(100)) return;
-  p.lastShown = percent;
-  p.lastDraw = now;
-  char bar[41];
-  int filled = percent * 40 / 100;
-  for (int k = 0; k < 40; ++k) bar[k] = k < filled ? '#' : '.';
-  bar[40] = '\0';
-  std::fprintf(stderr, "\r[%s] %3d%%", bar, percent);
-  std::fflush(stderr);
-}
-
-void clearProgress() {
-  if (progressBar.enabled && progressBar.lastShown >= 0) std::fprintf(stderr, "\r%50s\r", "");
-}
 
 // DIR/<member path>, with only plain components kept.
 std::filesystem::path outputPathFor(const std::string& dir, const std::string& memberPath) {
@@ -99,13 +67,12 @@ int commandTest(int argc, char** argv) {
   }
   takeCoreMessages();  // candidates the scan rejected are not member failures
 
-  uint64_t totalBytes = 0;
-  for (const ArchiveMember& m : scan.members) totalBytes += m.header.originalSize;
-  progressBar.enabled = isatty(fileno(stderr)) && totalBytes >= (4u << 20);
-  progressBar.totalKib = totalBytes / 1024;
-  sys::setProgressHook(drawProgress);
+  // The decoder reports the archive bytes read since the first header.
+  int64_t archiveBytes = archiveSize() - scan.firstOffset;
+  startProgressBar(archiveBytes);
 
   totalBytesWritten = 0;
+  progressOrigin = scan.firstOffset;
   uint32_t tested = 0, failed = 0, unsupported = 0, directories = 0;
   for (const ArchiveMember& m : scan.members) {
     const MemberHeader& h = m.header;
@@ -117,7 +84,7 @@ int commandTest(int argc, char** argv) {
     uint32_t method = selectDecodeMethod(h.methodId);
     if (!decodeMethodSupported(method)) {
       ++unsupported;
-      clearProgress();
+      clearProgressLine();
       std::printf("%s: method %s not supported yet\n", path.c_str(), h.methodId);
       continue;
     }
@@ -162,12 +129,11 @@ int commandTest(int argc, char** argv) {
     if (!problem.empty()) {
       ++failed;
       problem.resize(problem.size() - 2);
-      clearProgress();
+      clearProgressLine();
       std::printf("%s: %s: %s\n", path.c_str(), h.methodId, problem.c_str());
     }
   }
-  clearProgress();
-  sys::setProgressHook(nullptr);
+  stopProgressBar();
   runStatus.store(kRunGoing);
   std::printf("%u members tested, %u failed, %u not supported yet, %u directories\n", tested, failed,
               unsupported, directories);

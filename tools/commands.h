@@ -13,3 +13,4 @@ int commandInfo(int argc, char** argv);
 int commandPack(int argc, char** argv);
 int commandList(int argc, char** argv);
 int commandTest(int argc, char** argv);
+int commandExtract(int argc, char** argv);

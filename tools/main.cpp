@@ -11,6 +11,7 @@ const Command kCommands[] = {
     {"pack", "make a self-extracting package from the stub and an archive", commandPack},
     {"list", "list the members of an LHA archive or a package", commandList},
     {"test", "decode every member of an LHA archive or a package and check its CRC-16", commandTest},
+    {"extract", "extract an LHA archive or a package with the stub's own worker", commandExtract},
 };
 
 void printUsage(FILE* out) {

@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+
+#include "sys/ui.h"
 
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "rb");
@@ -119,4 +122,52 @@ int parseFileArguments(int argc, char** argv, const char* command, const char* u
     return 2;
   }
   return -1;
+}
+
+namespace {
+
+struct ProgressBar {
+  bool enabled = false;
+  uint64_t totalKib = 0;
+  int lastShown = -1;
+  std::chrono::steady_clock::time_point lastDraw;
+};
+ProgressBar progressBar;
+
+void drawProgress(uint32_t kibRead) {
+  ProgressBar& p = progressBar;
+  if (!p.enabled || p.totalKib == 0) return;
+  int percent = static_cast<int>(kibRead * 100 / p.totalKib);
+  if (percent > 100) percent = 100;
+  auto now = std::chrono::steady_clock::now();
+  if (percent == p.lastShown || now - p.lastDraw < std::chrono::milliseconds(100)) return;
+  p.lastShown = percent;
+  p.lastDraw = now;
+  char bar[41];
+  int filled = percent * 40 / 100;
+  for (int k = 0; k < 40; ++k) bar[k] = k < filled ? '#' : '.';
+  bar[40] = '\0';
+  std::fprintf(stderr, "\r[%s] %3d%%", bar, percent);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+void startProgressBar(int64_t archiveBytes, bool allowed) {
+  progressBar = ProgressBar{};
+  progressBar.enabled = allowed && isatty(fileno(stderr)) && archiveBytes >= (4 << 20);
+  progressBar.totalKib = archiveBytes > 0 ? static_cast<uint64_t>(archiveBytes) / 1024 : 0;
+  sys::setProgressHook(drawProgress);
+}
+
+void clearProgressLine() {
+  if (progressBar.enabled && progressBar.lastShown >= 0) {
+    std::fprintf(stderr, "\r%50s\r", "");
+    progressBar.lastShown = -1;
+  }
+}
+
+void stopProgressBar() {
+  clearProgressLine();
+  sys::setProgressHook(nullptr);
 }

@@ -39,3 +39,10 @@ struct ValueOption {
 };
 int parseFileArguments(int argc, char** argv, const char* command, const char* usage,
                        std::initializer_list<ValueOption> options, FileArguments& out);
+
+// A progress bar on stderr for the decoding commands, fed by the core's progress
+// reports (KiB of archive read). Shown only on a terminal and for archives of 4 MiB or
+// more. clearProgressLine makes room for a message line.
+void startProgressBar(int64_t archiveBytes, bool allowed = true);
+void clearProgressLine();
+void stopProgressBar();
