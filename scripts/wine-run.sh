@@ -17,7 +17,8 @@ if [ -z "${WINEPREFIX:-}" ]; then
   echo "wine-run: no Wine session; run scripts/test-win32.sh (make test-win32)" >&2
   exit 2
 fi
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree=;mshtml="
+# ZAROZA_DLL_OVERRIDES adds load orders a test needs (name=n,b;...).
+export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree=;mshtml=${ZAROZA_DLL_OVERRIDES:+;$ZAROZA_DLL_OVERRIDES}"
 
 if [ $# -lt 1 ]; then
   echo "usage: wine-run.sh PROGRAM.exe [ARG...]" >&2

@@ -8,7 +8,7 @@ uidriver=$2
 corpus=$3
 e2e_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 wine_run="$e2e_root/scripts/wine-run.sh"
-work=$(mktemp -d "$(dirname "$stub")/e2e.XXXXXX")
+work=$(mktemp -d "$(cd "$(dirname "$stub")" && pwd)/e2e.XXXXXX")
 stub_pid=""
 # Milliseconds the UI driver waits for a window, stretched like every other time limit.
 factor=${ZAROZA_TIME_FACTOR:-1}
@@ -19,7 +19,7 @@ image=package.exe
 cleanup() {
   # The stub runs in a process group of its own: end all of it, Wine's process included.
   if [ -n "$stub_pid" ]; then kill -- "-$stub_pid" 2>/dev/null; wait "$stub_pid" 2>/dev/null; fi
-  rm -rf "$work"
+  [ -n "${KEEP_WORK:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -88,4 +88,83 @@ driver() {
 # control_text LISTING ID: the text of control ID in a `uidriver wait` listing.
 control_text() {
   printf '%s\n' "$1" | tr -d '\r' | awk -F'\t' -v id="$2" '$1 == id { print $3; exit }'
+}
+
+# --- Whole runs of packages -------------------------------------------------------------
+zaroza_tool="$e2e_root/build/host/zaroza"
+recorder="$(dirname "$stub")/recorder.exe"
+drive_c="$WINEPREFIX/drive_c"
+
+# The window captions and texts of the locale a script runs under (LANG in $1).
+use_language() {
+  lang=$1
+  if [ "$lang" = ja_JP.UTF-8 ]; then
+    cap_destination="展開先の指定" cap_replace="ファイル上書きの確認" cap_progress="進捗状況"
+    text_crc_warning_start="CRC チェックエラー"
+  else
+    cap_destination="Confirm Extracting" cap_replace="Confirm File Replace" cap_progress="Decompressing..."
+    text_crc_warning_start="CRC check error!"
+  fi
+}
+
+# winpath NATIVE: the path as Wine names it (Z: drive, backslashes).
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+# pack OUT ARCHIVE [zaroza pack options]: a package of the stub under test.
+pack() {
+  local out=$1 archive=$2
+  shift 2
+  "$zaroza_tool" pack --stub "$stub" -o "$out" "$@" "$archive" >/dev/null || fail "zaroza pack $* $archive"
+}
+
+# stage DIR FILE=CONTENT...: files (with folders) below DIR; a content of @recorder is the
+# stand-in setup program.
+stage() {
+  local dir=$1 pair
+  shift
+  for pair in "$@"; do
+    mkdir -p "$dir/$(dirname "${pair%%=*}")"
+    if [ "${pair#*=}" = @recorder ]; then cp "$recorder" "$dir/${pair%%=*}"; else printf '%s' "${pair#*=}" >"$dir/${pair%%=*}"; fi
+  done
+}
+
+# lha_archive OUT DIR [lha options, default a2q]: every file below DIR, paths relative to it.
+lha_archive() {
+  local out=$1 dir=$2 options=${3:-a2q}
+  rm -f "$out"
+  (cd "$dir" && lha "$options" "$out" $(ls -A)) >/dev/null || fail "lha $options $out"
+}
+
+mtime() { stat -c %Y "$1"; }
+
+# attributes WINDOWSPATH: the attribute letters cmd's attrib prints (R, H, A ...).
+attributes() {
+  LANG=C.UTF-8 LC_ALL=C.UTF-8 "$wine_run" cmd /c attrib "$1" 2>/dev/null | tr -d '\r' | awk '{ print substr($0, 1, 11) }' | tr -d ' '
+}
+
+# read_record NAME: the stand-in setup program's record C:\NAME (empty when it never ran).
+read_record() { [ -f "$drive_c/$1" ] && tr -d '\r' <"$drive_c/$1"; }
+
+# Under qemu's emulation every Wine start costs seconds: scripts run only the rows marked
+# representative there, and say which they left out.
+emulated() { [ "$factor" -gt 1 ]; }
+skip_row() {  # skip_row NAME REPRESENTATIVE(0/1): true when the row is left out
+  if emulated && [ "$2" != 1 ]; then
+    echo "note: left out under emulation: $1"
+    return 0
+  fi
+  return 1
+}
+
+# start_line LANG COMMANDLINE: starts a Windows command line exactly as written (the stub's
+# own parser sees every quote), in the background like start_stub.
+start_line() { start_stub "$1" "$uidriver" run "$2"; }
+
+# Under emulation the whole runs go through once, in English; the Japanese windows are
+# proven there by the UI probe's tests.
+english_only_under_emulation() {
+  if emulated && [ "$lang" != C.UTF-8 ]; then
+    echo "note: left out under emulation: $(basename "$0") in $lang"
+    exit 0
+  fi
 }

@@ -13,6 +13,9 @@
 //                                           and print the result
 //   uidriver settext CAPTION ID TEXT        set the text of control ID
 //   uidriver rect CAPTION                   print the window's "x y width height" on screen
+//   uidriver run COMMANDLINE                start a program with exactly this command line
+//                                           (quotes and all), wait for it, pass on its
+//                                           exit code
 //
 // An empty CAPTION names a dialog without caption. Controls print as
 // "id<TAB>class<TAB>text" lines in UTF-8, after a first line
@@ -259,6 +262,23 @@ int commandRect(const wchar_t* caption) {
   return 0;
 }
 
+int commandRun(const wchar_t* commandLine) {
+  std::wstring line = commandLine;  // CreateProcessW may write into it
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    std::fputs("uidriver: cannot start the program\n", stderr);
+    return 125;
+  }
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 125;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(code);
+}
+
 int commandAbsent(const wchar_t* caption, DWORD ms) {
   if (HWND window = waitForWindow(caption, ms)) {
     std::fputs("uidriver: the window appeared\n", stderr);
@@ -295,6 +315,7 @@ int main() {
   const wchar_t* command = argv[1];
   const wchar_t* caption = argv[2];
   if (std::wcscmp(command, L"rect") == 0) return commandRect(caption);
+  if (std::wcscmp(command, L"run") == 0) return commandRun(caption);
   if (argc < 4) return usage();
   if (std::wcscmp(command, L"wait") == 0) return commandWait(caption, number(argv[3]));
   if (std::wcscmp(command, L"click") == 0)
