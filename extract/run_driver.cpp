@@ -97,7 +97,7 @@ bool confirmDestinationFolder() {
 
 void runWorker(uint32_t archiveBytes) {
   totalBytesWritten = 0;
-  progressOrigin = runState.firstHeaderOffset;
+  startProgressReport(runState.firstHeaderOffset, archiveBytes);
   extraction = ExtractionState{};
   extraction.headerBuffer = runState.headerBuffer;
   bool window = sys::CreateProgressWindow(archiveBytes);

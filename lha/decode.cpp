@@ -14,7 +14,7 @@
 DecoderState decoderState;
 FILE* outputStream;
 uint32_t totalBytesWritten;
-int64_t progressOrigin;
+ProgressReport progressReport;
 
 namespace {
 
@@ -73,10 +73,12 @@ void runDecodeLoop(const DecodeMethodRecord& m) {
       if (writePos + length <= size && source + length <= size) {
         uint8_t* out = dictionary + writePos;
         const uint8_t* in = dictionary + source;
-        if (source >= writePos || source + length <= writePos) {
+        if (length >= 64 && (source >= writePos || source + length <= writePos)) {
           std::memmove(out, in, length);
         } else {
-          for (uint32_t k = 0; k < length; ++k) out[k] = in[k];  // repeats the overlap
+          // short copies (most matches) stay inline: a call per match costs more than
+          // the bytes; forward order also repeats an overlapping source as it must
+          for (uint32_t k = 0; k < length; ++k) out[k] = in[k];
         }
         writePos += length;
         if (writePos == size) {
@@ -160,6 +162,20 @@ void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize) {
   d.dictionary = nullptr;
 }
 
+void startProgressReport(int64_t origin, int64_t archiveBytes) {
+  ProgressReport& p = progressReport;
+  p.origin = origin;
+  p.step = archiveBytes > 0 ? static_cast<uint32_t>(archiveBytes / 1024 / kProgressReports) : 0;
+  p.lastKib = 0;
+}
+
+void reportProgressNow() {
+  ProgressReport& p = progressReport;
+  int64_t consumed = archiveTell() - p.origin;
+  p.lastKib = consumed > 0 ? static_cast<uint32_t>(consumed / 1024) : 0;
+  sys::sendProgress(p.lastKib);
+}
+
 uint32_t writeOutput(const uint8_t* buffer, uint32_t n) {
   if (readRunStatus() != kRunGoing) return 0;
   if (outputStream && std::fwrite(buffer, 1, n, outputStream) != n) {
@@ -170,8 +186,13 @@ uint32_t writeOutput(const uint8_t* buffer, uint32_t n) {
   totalBytesWritten += n;
   // The bar's range is the archive's size, so its position is the archive read so far;
   // counted in written bytes a compressed archive would fill it long before the end.
-  int64_t consumed = archiveTell() - progressOrigin;
-  sys::sendProgress(consumed > 0 ? static_cast<uint32_t>(consumed / 1024) : 0);
+  ProgressReport& p = progressReport;
+  int64_t consumed = archiveTell() - p.origin;
+  uint32_t kib = consumed > 0 ? static_cast<uint32_t>(consumed / 1024) : 0;
+  if (kib >= p.lastKib + p.step || kib < p.lastKib) {
+    p.lastKib = kib;
+    sys::sendProgress(kib);
+  }
   return n;
 }
 

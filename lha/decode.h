@@ -70,8 +70,19 @@ extern DecoderState decoderState;
 // the CRC-16, the byte total and the progress message still happen).
 extern FILE* outputStream;
 extern uint32_t totalBytesWritten;  // every byte written in this run
-// File offset of the first member header: progress counts archive bytes from there.
-extern int64_t progressOrigin;
+// Progress of a run: KiB of archive read since the first header. A report goes out when
+// the position has moved by `step` KiB, a 128th of the archive: one per write would cost
+// a message between threads and a repaint of the bar for every dictionary filled.
+constexpr uint32_t kProgressReports = 128;
+struct ProgressReport {
+  int64_t origin;     // file offset of the first member header
+  uint32_t step;
+  uint32_t lastKib;   // position of the last report
+};
+extern ProgressReport progressReport;
+void startProgressReport(int64_t origin, int64_t archiveBytes);
+// Reports the current position whatever step it has reached (the end of a run).
+void reportProgressNow();
 
 // Writes n bytes; returns n, or 0 when nothing was written (run stopped, short write).
 uint32_t writeOutput(const uint8_t* buffer, uint32_t n);

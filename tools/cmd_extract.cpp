@@ -185,7 +185,7 @@ int commandExtract(int argc, char** argv) {
   startProgressBar(archiveSize() - scan.firstOffset, !command.quiet);
   runStatus.store(kRunGoing);
   totalBytesWritten = 0;
-  progressOrigin = scan.firstOffset;
+  startProgressReport(scan.firstOffset, archiveSize() - scan.firstOffset);
   std::unique_ptr<uint8_t[]> headerBuffer(new uint8_t[kHeaderBufferSize]());
   extraction = ExtractionState{};
   extraction.headerBuffer = headerBuffer.get();

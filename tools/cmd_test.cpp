@@ -72,7 +72,7 @@ int commandTest(int argc, char** argv) {
   startProgressBar(archiveBytes);
 
   totalBytesWritten = 0;
-  progressOrigin = scan.firstOffset;
+  startProgressReport(scan.firstOffset, archiveBytes);
   uint32_t tested = 0, failed = 0, unsupported = 0, directories = 0;
   for (const ArchiveMember& m : scan.members) {
     const MemberHeader& h = m.header;

@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WriteOutput, WithoutStreamStillCountsChecksAndReports) {
   attachBytes(pattern(8192));
   ASSERT_TRUE(archiveSeek(7000));
-  progressOrigin = 1000;
+  startProgressReport(1000, 0);
   outputStream = nullptr;
   totalBytesWritten = 4999000;
   runningCrc16 = 0;
@@ -112,10 +112,25 @@ TEST(WriteOutput, WithoutStreamStillCountsChecksAndReports) {
   EXPECT_EQ(runningCrc16, referenceCrc16(data));
   ASSERT_TRUE(archiveSeek(500));  // before the origin: nothing read yet
   EXPECT_EQ(writeOutput(data.data(), 1000), 1000u);
-  progressOrigin = 0;
+  startProgressReport(0, 0);
   ASSERT_EQ(recorder.progress.size(), 2u);
   EXPECT_EQ(recorder.progress[0], 5u);
   EXPECT_EQ(recorder.progress[1], 0u);
+}
+
+// A report only once the position has moved by a 128th of the archive.
+TEST(WriteOutput, ReportsInStepsOfTheArchive) {
+  attachBytes(pattern(1 << 18));
+  startProgressReport(0, 1 << 18);  // 256 KiB: steps of 2 KiB
+  Bytes data = pattern(10);
+  for (int64_t at : {0, 1024, 2048, 3072, 4096, 6000, (1 << 18) - 1}) {
+    ASSERT_TRUE(archiveSeek(at));
+    writeOutput(data.data(), 10);
+  }
+  EXPECT_EQ(recorder.progress, (std::vector<uint32_t>{2, 4, 255}));
+  reportProgressNow();
+  EXPECT_EQ(recorder.progress.back(), 255u);
+  startProgressReport(0, 0);
 }
 
 TEST(WriteOutput, StoppedRunWritesNothing) {
