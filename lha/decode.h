@@ -71,9 +71,10 @@ extern DecoderState decoderState;
 extern FILE* outputStream;
 extern uint32_t totalBytesWritten;  // every byte written in this run
 // Progress of a run: KiB of archive read since the first header. A report goes out when
-// the position has moved by `step` KiB, a 128th of the archive: one per write would cost
-// a message between threads and a repaint of the bar for every dictionary filled.
-constexpr uint32_t kProgressReports = 128;
+// the position has moved by `step` KiB, a 64th of the archive: one per write would cost
+// a message between threads and a repaint of the bar (milliseconds under Wine) for every
+// dictionary filled.
+constexpr uint32_t kProgressReports = 64;
 struct ProgressReport {
   int64_t origin;     // file offset of the first member header
   uint32_t step;

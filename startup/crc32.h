@@ -5,6 +5,7 @@
 
 struct Crc32State {
   uint32_t table[256];
+  uint32_t slices[8][256];  // for eight bytes per step; the same CRC as the byte table
   uint32_t reg;
 };
 extern Crc32State crc32State;

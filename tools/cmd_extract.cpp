@@ -16,6 +16,8 @@
 #include "lha/decode.h"
 #include "lha/header.h"
 #include "lha/stream.h"
+#include "startup/crc32.h"
+#include "startup/payload.h"
 #include "startup/settings.h"
 #include "sys/ui.h"
 #include "tools/commands.h"
@@ -35,14 +37,14 @@ const char kUsage[] =
     "name Windows would refuse, is skipped). A package's setup command is never run.\n"
     "Time stamps are restored (levels 0 and 1 as local time, level 2 as UTC); the read-only\n"
     "attribute becomes a read-only file mode. A member that fails never replaces the file\n"
-    "that was there.\n"
+    "that was there. A package whose archive fails its CRC-32 is reported, and extracted.\n"
     "  -d DIR       destination folder, made when missing\n"
     "  --overwrite  for files that exist: ask (the default; asks on a terminal, otherwise\n"
     "               keeps them), always, never, or newer (only by an older file)\n"
     "  --quiet      no progress bar, no summary\n"
     "Exit status: 0 every member extracted and checked (files kept by --overwrite count as\n"
-    "done), 1 a member failed or was refused, or the run stopped, 2 usage error, unreadable\n"
-    "file or no archive found.\n";
+    "done), 1 a member failed or was refused, the package's CRC-32 failed or the run\n"
+    "stopped, 2 usage error, unreadable file or no archive found.\n";
 
 struct ExtractCommand {
   unsigned codePage = 1252;
@@ -124,6 +126,24 @@ bool destinationText(const std::string& folder, std::string* text, std::string* 
   return true;
 }
 
+// A package's own check, as the stub makes it: the CRC-32 its block holds against the
+// archive behind the block. False only when the package has one and it does not match.
+bool packageIntact(const ArchiveScan& scan) {
+  if (scan.payloadOffset < 0 || !archiveSeek(scan.payloadOffset)) return true;
+  uint8_t block[kConfigBytes];
+  if (archiveRead(block, sizeof block) != sizeof block || !isValidConfig(block)) return true;
+  SfxConfig config;
+  std::memcpy(&config, block, sizeof config);
+  if (config.archiveCrc32 == 0) return true;
+  buildCrc32Table();
+  std::vector<uint8_t> buffer(1 << 16);
+  while (uint32_t n = archiveRead(buffer.data(), static_cast<uint32_t>(buffer.size()))) crc32Update(buffer.data(), n);
+  if (crc32Value() == config.archiveCrc32) return true;
+  std::fprintf(stderr, "zaroza extract: the package is damaged: its archive has CRC-32 0x%08X, its block 0x%08X\n",
+               crc32Value(), config.archiveCrc32);
+  return false;
+}
+
 bool setOverwrite(std::string_view mode) {
   sfxSettings.noConfirm = mode == "always";
   sfxSettings.newerOnly = mode == "newer";
@@ -180,6 +200,7 @@ int commandExtract(int argc, char** argv) {
     return 2;
   }
 
+  bool intact = packageIntact(scan);
   sys::setMessageHook(printMessage);
   sys::setReplaceHook(askOnTerminal);
   startProgressBar(archiveSize() - scan.firstOffset, !command.quiet);
@@ -204,5 +225,5 @@ int commandExtract(int argc, char** argv) {
                 command.cancelled ? " (cancelled)" : stopped ? " (stopped)" : "");
   }
   runStatus.store(kRunGoing);
-  return x.failed || x.rejected || stopped ? 1 : 0;
+  return x.failed || x.rejected || stopped || !intact ? 1 : 0;
 }

@@ -15,10 +15,11 @@ const char kUsage[] =
     "usage: zaroza list [--codepage 932|1252] FILE\n"
     "\n"
     "Lists the members of an LHA archive, or of the archive inside a self-extracting\n"
-    "file (the first valid header is searched from the file's first byte): header level,\n"
-    "method, packed and original size, date-time (levels 0/1: local MS-DOS time; level 2:\n"
-    "UTC, marked Z), attribute, stored CRC-16 and path (converted to UTF-8 from the\n"
-    "archive's code page, guessed unless --codepage is given).\n"
+    "file (the first valid header is searched behind the stub image of a package, from\n"
+    "the first byte in any other file): header level, method, packed and original size,\n"
+    "date-time (levels 0/1: local MS-DOS time; level 2: UTC, marked Z), attribute, stored\n"
+    "CRC-16 and path (converted to UTF-8 from the archive's code page, guessed unless\n"
+    "--codepage is given).\n"
     "Exit status: 0 listed, 1 no archive found, 2 usage error or unreadable file.\n";
 
 }  // namespace

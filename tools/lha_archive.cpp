@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "lha/stream.h"
+#include "startup/payload.h"
 #include "sys/text.h"
 #include "sys/ui.h"
 #include "tools/tool_util.h"
@@ -17,9 +18,21 @@ int collectMessage(sys::WindowHandle, const char* text, const char*, unsigned fl
   return (flags & 0xF) == sys::kMbYesNo ? sys::kIdYes : sys::kIdOk;
 }
 
+// A package's archive lies behind the stub image, as the stub itself reads it: the scan
+// starts there, so the stub's own bytes are never taken for headers.
+int64_t payloadOffsetOf() {
+  uint8_t headers[kHeaderBytes];
+  if (!archiveSeek(0)) return -1;
+  uint32_t n = archiveRead(headers, sizeof headers);
+  if (n < 2 || headers[0] != 'M' || headers[1] != 'Z') return -1;
+  uint32_t payload = findPayloadOffset(std::span<const uint8_t>(headers, n));
+  return payload != kNoPayload && payload < archiveSize() ? payload : -1;
+}
+
 bool readAllHeaders(ArchiveScan& scan, std::vector<uint8_t>& buffer) {
   scan.members.clear();
-  if (!archiveSeek(0)) return false;
+  scan.payloadOffset = payloadOffsetOf();
+  if (!archiveSeek(scan.payloadOffset > 0 ? scan.payloadOffset : 0)) return false;
   uint32_t first = 0;
   if (!findFirstHeader(buffer.data(), &first)) return false;
   scan.firstOffset = first;

@@ -15,6 +15,7 @@ struct ArchiveMember {
 struct ArchiveScan {
   std::vector<ArchiveMember> members;
   uint32_t firstOffset = 0;
+  int64_t payloadOffset = -1;   // a package: where its payload begins behind the stub
   unsigned codePage = 1252;
 };
 

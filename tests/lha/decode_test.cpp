@@ -118,18 +118,18 @@ TEST(WriteOutput, WithoutStreamStillCountsChecksAndReports) {
   EXPECT_EQ(recorder.progress[1], 0u);
 }
 
-// A report only once the position has moved by a 128th of the archive.
+// A report only once the position has moved by a 64th of the archive.
 TEST(WriteOutput, ReportsInStepsOfTheArchive) {
-  attachBytes(pattern(1 << 18));
-  startProgressReport(0, 1 << 18);  // 256 KiB: steps of 2 KiB
+  attachBytes(pattern(1 << 17));
+  startProgressReport(0, 1 << 17);  // 128 KiB: steps of 2 KiB
   Bytes data = pattern(10);
-  for (int64_t at : {0, 1024, 2048, 3072, 4096, 6000, (1 << 18) - 1}) {
+  for (int64_t at : {0, 1024, 2048, 3072, 4096, 6000, (1 << 17) - 1}) {
     ASSERT_TRUE(archiveSeek(at));
     writeOutput(data.data(), 10);
   }
-  EXPECT_EQ(recorder.progress, (std::vector<uint32_t>{2, 4, 255}));
+  EXPECT_EQ(recorder.progress, (std::vector<uint32_t>{2, 4, 127}));
   reportProgressNow();
-  EXPECT_EQ(recorder.progress.back(), 255u);
+  EXPECT_EQ(recorder.progress.back(), 127u);
   startProgressReport(0, 0);
 }
 

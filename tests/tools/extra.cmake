@@ -6,4 +6,8 @@ if(NOT WIN32)
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tools/info_pack_cli.sh
                    $<TARGET_FILE:zaroza> ${ZAROZA_CORPUS_DIR} ${CMAKE_SOURCE_DIR}/build/win32/zaroza-sfx.exe)
   set_tests_properties(tool_info_pack_cli PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77)
+  add_test(NAME tool_extract_cli
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/tools/extract_cli.sh $<TARGET_FILE:zaroza> ${ZAROZA_CORPUS_DIR}
+                   ${CMAKE_SOURCE_DIR}/build/win32/zaroza-sfx.exe)
+  set_tests_properties(tool_extract_cli PROPERTIES TIMEOUT 120)
 endif()
