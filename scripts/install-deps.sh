@@ -10,7 +10,7 @@ need_root() {
 # package list: native build, cross build, Wine under a virtual display, peers for tests
 pkgs=(cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb x11-utils locales icoutils
-      fonts-ipafont-gothic imagemagick
+      fonts-ipafont-gothic imagemagick osslsigncode openssl
       lhasa jlha-utils p7zip-full hyperfine)
 
 missing=()

@@ -51,6 +51,23 @@ uint32_t findPayloadOffset(const void* imageBase) {
   return findPayloadOffset(std::span(static_cast<const uint8_t*>(imageBase), kHeaderBytes));
 }
 
+CheckedRange archiveCheckRange(std::span<const uint8_t> headers, uint32_t payloadOffset, uint64_t fileLength) {
+  uint64_t begin = uint64_t(payloadOffset) + kConfigBytes;
+  uint32_t length = fileLength > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(fileLength);
+  CheckedRange range{begin < length ? uint32_t(begin) : length, length, false};
+  if (headers.size() < 0x40) return range;
+  // The security directory, entry 4 of the 32-bit optional header's data directories,
+  // holds a file offset (not an address) and a size.
+  size_t directory = size_t(read16(headers, 0x3C)) + 24 + 96 + 4 * 8;
+  if (directory + 8 > headers.size()) return range;
+  uint64_t table = read32(headers, directory), size = read32(headers, directory + 4);
+  if (size != 0 && table >= begin && table + size == fileLength) {
+    range.end = uint32_t(table);
+    range.signedPackage = true;
+  }
+  return range;
+}
+
 bool isValidConfig(std::span<const uint8_t> block) {
   return block.size() >= kConfigBytes && std::memcmp(block.data(), kConfigMagic, sizeof kConfigMagic) == 0;
 }

@@ -42,6 +42,17 @@ uint32_t findPayloadOffset(std::span<const uint8_t> image);
 // The running program's own image (its module handle points at the DOS header).
 uint32_t findPayloadOffset(const void* imageBase);
 
+// The range the archive CRC-32 covers: from behind the block to the end of the file, or,
+// in a signed package, to where its certificate table begins. A signing tool appends the
+// table and names it in the security directory; it counts only when it lies behind the
+// block and reaches the end of the file, so an unsigned package is checked as ever.
+struct CheckedRange {
+  uint32_t begin;
+  uint32_t end;
+  bool signedPackage;
+};
+CheckedRange archiveCheckRange(std::span<const uint8_t> headers, uint32_t payloadOffset, uint64_t fileLength);
+
 // True when all 512 bytes are present and the magic matches.
 bool isValidConfig(std::span<const uint8_t> block);
 

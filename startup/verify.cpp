@@ -28,18 +28,24 @@ uint32_t verifyArchiveCrc32(uint32_t expectedCrc) {
   std::setvbuf(file, nullptr, _IONBF, 0);  // whole steps straight from the system
   std::fseek(file, 0, SEEK_END);
   long length = std::ftell(file);
+  uint8_t* buffer = readBuffer;
+  std::fseek(file, 0, SEEK_SET);
+  size_t headerBytes = std::fread(buffer, 1, kHeaderBytes, file);
+  CheckedRange checked = archiveCheckRange(std::span<const uint8_t>(buffer, headerBytes),
+                                           startupState.payloadOffset, length > 0 ? uint64_t(length) : 0);
   sys::openCrcCheckWindow();
-  long start = static_cast<long>(startupState.payloadOffset) + 512;
+  long start = static_cast<long>(checked.begin);
   std::fseek(file, start, SEEK_SET);
-  long range = (length - start) / static_cast<long>(kCrcProgressUnit);
+  long range = (static_cast<long>(checked.end) - start) / static_cast<long>(kCrcProgressUnit);
   sys::setCrcCheckRange(range > 0 ? static_cast<int32_t>(range) : 0);
   // Every move of the bar repaints it (a few milliseconds under Wine): it moves in 64
   // steps of its range, not on every read.
   uint32_t step = range > 64 ? static_cast<uint32_t>(range / 64) : 1, shown = 0;
-  uint8_t* buffer = readBuffer;
   uint32_t total = 0;
+  uint32_t toRead = checked.end > checked.begin ? checked.end - checked.begin : 0;
   // A read error ends the loop like the end of the file; the CRC then fails to match.
-  while (uint32_t count = static_cast<uint32_t>(std::fread(buffer, 1, kReadBytes, file))) {
+  while (uint32_t count = static_cast<uint32_t>(
+             std::fread(buffer, 1, toRead - total < kReadBytes ? toRead - total : kReadBytes, file))) {
     crc32Update(buffer, count);
     total += count;
     sys::sleepMs(0);

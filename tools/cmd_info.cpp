@@ -98,6 +98,14 @@ int commandInfo(int argc, char** argv) {
   std::printf("archive:           offset %llu, %llu bytes, CRC-32 0x%08X\n",
               static_cast<unsigned long long>(info.archiveOffset), static_cast<unsigned long long>(info.archiveBytes),
               info.archiveCrc32);
+  if (info.isSigned) {
+    std::printf("signed:            yes, certificate table at %llu; the CRC-32 covers %llu to %llu\n",
+                static_cast<unsigned long long>(info.checkedEnd), static_cast<unsigned long long>(info.archiveOffset),
+                static_cast<unsigned long long>(info.checkedEnd));
+  } else {
+    std::printf("signed:            no; the CRC-32 covers %llu to the end of the file\n",
+                static_cast<unsigned long long>(info.archiveOffset));
+  }
   if (!info.blockValid) return 1;
   if (c.archiveCrc32 == 0) {
     std::printf("archive CRC-32:    not checked (archiveCrc32 is 0)\n");

@@ -128,6 +128,7 @@ int commandPack(int argc, char** argv) {
     return 1;
   }
   std::string why;
+  padForSigning(stub->size(), *archive);
   auto block = buildConfig(s, crc32Of(archive->data(), archive->size()), &why);
   if (!block) return usageError(why);
   auto package = assemblePackage(*stub, *block, *archive, &why);

@@ -33,7 +33,11 @@ PackageInfo inspectPackage(const std::vector<uint8_t>& file) {
   if (info.hasFullBlock) std::memcpy(&info.config, rest.data(), kConfigBytes);
   info.archiveOffset = uint64_t(info.payloadOffset) + kConfigBytes;
   if (info.hasFullBlock) {
-    info.archiveBytes = file.size() - info.archiveOffset;
+    CheckedRange range = archiveCheckRange(all.first(std::min(all.size(), kHeaderBytes)), info.payloadOffset,
+                                           file.size());
+    info.isSigned = range.signedPackage;
+    info.checkedEnd = range.end;
+    info.archiveBytes = range.end - info.archiveOffset;
     info.archiveCrc32 = crc32Of(file.data() + info.archiveOffset, info.archiveBytes);
   }
   return info;
@@ -88,4 +92,9 @@ std::optional<std::vector<uint8_t>> assemblePackage(const std::vector<uint8_t>& 
   out.insert(out.end(), b, b + sizeof block);
   out.insert(out.end(), archive.begin(), archive.end());
   return out;
+}
+
+void padForSigning(size_t stubBytes, std::vector<uint8_t>& archive) {
+  size_t total = stubBytes + kConfigBytes + archive.size();
+  archive.resize(archive.size() + (8 - total % 8) % 8, 0);
 }

@@ -17,7 +17,9 @@ struct PackageInfo {
   SfxConfig config{};             // as stored (valid only when hasFullBlock)
   uint64_t archiveOffset = 0;     // payloadOffset + 512
   uint64_t archiveBytes = 0;
-  uint32_t archiveCrc32 = 0;      // CRC-32 of the archive bytes
+  bool isSigned = false;          // a certificate table behind the archive, to the end
+  uint64_t checkedEnd = 0;        // where the range of the CRC-32 ends
+  uint32_t archiveCrc32 = 0;      // CRC-32 of the checked range
 };
 
 PackageInfo inspectPackage(const std::vector<uint8_t>& file);
@@ -37,5 +39,10 @@ struct PackageSettings {
 std::optional<SfxConfig> buildConfig(const PackageSettings& settings, uint32_t archiveCrc, std::string* why);
 
 // stub + block + archive. Fails when the stub carries anything behind its last section.
+// Zeros behind the archive (after its end mark, where readers stop) up to a package of a
+// multiple of 8 bytes: a signing tool pads to that before it appends its certificate
+// table, and padding after the CRC-32 was taken would break the check.
+void padForSigning(size_t stubBytes, std::vector<uint8_t>& archive);
+
 std::optional<std::vector<uint8_t>> assemblePackage(const std::vector<uint8_t>& stub, const SfxConfig& block,
                                                     const std::vector<uint8_t>& archive, std::string* why);

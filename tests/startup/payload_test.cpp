@@ -69,6 +69,31 @@ TEST(FindPayloadOffset, BuiltStubEndsWithItsLastSection) {
   EXPECT_EQ(findPayloadOffset(std::span<const uint8_t>(stub).first(std::min(stub.size(), kHeaderBytes))), stub.size());
 }
 
+// Where the archive CRC-32 stops: at a certificate table behind the block that reaches
+// the end of the file, else at the end of the file.
+TEST(ArchiveCheckRange, SignedPackagesStopAtTheirCertificateTable) {
+  const struct { const char* what; uint32_t table, size; uint64_t length; uint32_t end; bool isSigned; } cases[] = {
+      {"unsigned", 0, 0, 10000, 10000, false},
+      {"signed", 9000, 1000, 10000, 9000, true},
+      {"table short of the end", 8000, 1000, 10000, 10000, false},
+      {"table in front of the archive", 0x900, 10000 - 0x900, 10000, 10000, false},
+      {"table right behind the block", 0xA00, 10000 - 0xA00, 10000, 0xA00, true},
+      {"size wraps past the end", 9000, 0xFFFFFFFF, 10000, 10000, false},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> headers = buildImage({{".text", 0x400, 0x200}, {".rsrc", 0x600, 0x200}}, 2, 0x80, 0x800);
+    size_t directory = 0x80 + 24 + 96 + 32;
+    for (int k = 0; k < 4; ++k) {
+      headers[directory + k] = static_cast<uint8_t>(c.table >> (8 * k));
+      headers[directory + 4 + k] = static_cast<uint8_t>(c.size >> (8 * k));
+    }
+    CheckedRange r = archiveCheckRange(headers, 0x800, c.length);
+    EXPECT_EQ(r.begin, 0x800u + 512) << c.what;
+    EXPECT_EQ(r.end, c.end) << c.what;
+    EXPECT_EQ(r.signedPackage, c.isSigned) << c.what;
+  }
+}
+
 TEST(Crc32, PublishedCheckValue) {
   buildCrc32Table();
   crc32Update(reinterpret_cast<const uint8_t*>("123456789"), 9);
