@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "lha/stream.h"
 #include "tools/commands.h"
+#include "tools/lha_archive.h"
 #include "tools/package.h"
 #include "tools/tool_util.h"
 
@@ -30,6 +32,35 @@ const char kUsage[] =
     "  --codepage 932|1252   code page of the texts in the block (default: 1252 when\n"
     "                        they fit, else 932)\n"
     "  --variant CHAR, --magic TEXT   raw block fields, for tests\n";
+
+// What the stub will meet on the user's machine: a first member header, and members that
+// decode to their CRC-16. Anything else is refused here rather than shipped.
+bool archiveWillExtract(const std::string& path, std::string* why) {
+  collectCoreMessages();
+  ArchiveScan scan;
+  ScanResult result = scanArchive(path, "", scan);
+  takeCoreMessages();
+  if (result == ScanResult::cannotOpen) {
+    *why = "cannot read archive " + path;
+    return false;
+  }
+  if (result == ScanResult::notArchive) {
+    *why = "'" + path + "' is not an LHA archive: no member header was found in it";
+    return false;
+  }
+  for (const ArchiveMember& m : scan.members) {
+    if (isDirectoryEntry(m.header)) continue;
+    std::string problem = testMember(m, nullptr);
+    if (!problem.empty()) {
+      *why = "'" + path + "': member " + memberPathUtf8(m.header, scan.codePage) + " does not extract (" +
+             problem + ")";
+      closeArchiveStream();
+      return false;
+    }
+  }
+  closeArchiveStream();
+  return true;
+}
 
 int usageError(const std::string& why) {
   std::fprintf(stderr, "zaroza pack: %s\n%s", why.c_str(), kUsage);
@@ -122,12 +153,16 @@ int commandPack(int argc, char** argv) {
     std::fprintf(stderr, "zaroza pack: cannot read stub %s\n", stubPath.c_str());
     return 1;
   }
+  std::string why;
+  if (!archiveWillExtract(archivePath, &why)) {
+    std::fprintf(stderr, "zaroza pack: %s; nothing written\n", why.c_str());
+    return 1;
+  }
   auto archive = readWholeFile(archivePath);
   if (!archive) {
     std::fprintf(stderr, "zaroza pack: cannot read archive %s\n", archivePath.c_str());
     return 1;
   }
-  std::string why;
   padForSigning(stub->size(), *archive);
   auto block = buildConfig(s, crc32Of(archive->data(), archive->size()), &why);
   if (!block) return usageError(why);

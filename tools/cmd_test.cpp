@@ -100,35 +100,9 @@ int commandTest(int argc, char** argv) {
       }
     }
     ++tested;
-    archiveSeek(m.dataOffset);
-    runStatus.store(kRunGoing);
-    outputStream = out;
-    runningCrc16 = 0;
-    uint32_t before = totalBytesWritten;
-    decodeMember(method, h.packedSize, h.originalSize);
-    uint32_t written = totalBytesWritten - before;
-    outputStream = nullptr;
-    // buffered bytes reach the file only here, so a full disk may first show at the close
-    bool closeFailed = out && std::fclose(out) != 0;
-    std::string problem;
-    for (const std::string& message : takeCoreMessages()) problem += message + "; ";
-    if (closeFailed) problem += "output file not written; ";
-    if (readRunStatus() != kRunGoing) problem += "decoding stopped; ";
-    if (runningCrc16 != h.storedCrc16) {
-      char text[64];
-      std::snprintf(text, sizeof text, "CRC-16 0x%04X, expected 0x%04X; ", runningCrc16, h.storedCrc16);
-      problem += text;
-    }
-    if (written != h.originalSize && !(method == kMethodLh0 || method == kMethodLz4)) {
-      char text[64];
-      std::snprintf(text, sizeof text, "%" PRIu32 " bytes, expected %" PRIu32 "; ", written, h.originalSize);
-      problem += text;
-    } else if (written != h.packedSize && (method == kMethodLh0 || method == kMethodLz4)) {
-      problem += "stored data cut short; ";
-    }
+    std::string problem = testMember(m, out);
     if (!problem.empty()) {
       ++failed;
-      problem.resize(problem.size() - 2);
       clearProgressLine();
       std::printf("%s: %s: %s\n", path.c_str(), h.methodId, problem.c_str());
     }

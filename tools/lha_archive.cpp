@@ -1,8 +1,12 @@
 #include "tools/lha_archive.h"
 
+#include <cinttypes>
+#include <cstdio>
 #include <ctime>
 #include <string_view>
 
+#include "extract/run_state.h"
+#include "lha/decode.h"
 #include "lha/stream.h"
 #include "startup/payload.h"
 #include "sys/text.h"
@@ -77,6 +81,41 @@ ScanResult scanArchive(const std::string& path, const std::string& codePageOptio
   }
   scan.codePage = codePage;
   return ScanResult::ok;
+}
+
+std::string testMember(const ArchiveMember& m, FILE* out) {
+  const MemberHeader& h = m.header;
+  uint32_t method = selectDecodeMethod(h.methodId);
+  archiveSeek(m.dataOffset);
+  runStatus.store(kRunGoing);
+  outputStream = out;
+  runningCrc16 = 0;
+  uint32_t before = totalBytesWritten;
+  decodeMember(method, h.packedSize, h.originalSize);
+  uint32_t written = totalBytesWritten - before;
+  outputStream = nullptr;
+  // buffered bytes reach the file only here, so a full disk may first show at the close
+  bool closeFailed = out && std::fclose(out) != 0;
+  std::string problem;
+  for (const std::string& message : takeCoreMessages()) problem += message + "; ";
+  if (closeFailed) problem += "output file not written; ";
+  if (readRunStatus() != kRunGoing) problem += "decoding stopped; ";
+  runStatus.store(kRunGoing);
+  if (runningCrc16 != h.storedCrc16) {
+    char text[64];
+    std::snprintf(text, sizeof text, "CRC-16 0x%04X, expected 0x%04X; ", runningCrc16, h.storedCrc16);
+    problem += text;
+  }
+  bool stored = method == kMethodLh0 || method == kMethodLz4;
+  if (written != h.originalSize && !stored) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%" PRIu32 " bytes, expected %" PRIu32 "; ", written, h.originalSize);
+    problem += text;
+  } else if (stored && written != h.packedSize) {
+    problem += "stored data cut short; ";
+  }
+  if (!problem.empty()) problem.resize(problem.size() - 2);
+  return problem;
 }
 
 std::string memberPathUtf8(const MemberHeader& header, unsigned codePage) {

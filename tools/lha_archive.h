@@ -30,6 +30,10 @@ ScanResult scanArchive(const std::string& path, const std::string& codePageOptio
 std::vector<std::string> takeCoreMessages();
 void collectCoreMessages();
 
+// Decodes one member of the open archive (into `out` when it is not null, which is then
+// closed) and checks its CRC-16 and length: what is wrong with it, empty when it is good.
+std::string testMember(const ArchiveMember& member, FILE* out);
+
 std::string memberPathUtf8(const MemberHeader& header, unsigned codePage);
 std::string formatTimeStamp(const MemberHeader& header);
 bool isDirectoryEntry(const MemberHeader& header);

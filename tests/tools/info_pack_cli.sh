@@ -75,5 +75,18 @@ expect_status 2 "pack with a command too long" "$zaroza" pack --stub "$stub" -o 
   --command "$(printf 'x%.0s' $(seq 1 200))" "$archive"
 expect_status 1 "pack onto a packed stub" "$zaroza" pack --stub "$work/pkg.exe" -o "$work/y.exe" "$archive"
 
+# what the stub could not extract is never packed
+head -c 1000 /dev/urandom >"$work/random.bin"
+expect_status 1 "pack random bytes" "$zaroza" pack --stub "$stub" -o "$work/r.exe" "$work/random.bin"
+expect_text "pack random bytes" "not an LHA archive"
+[ ! -e "$work/r.exe" ] || fail "pack random bytes: a package was written"
+cp "$corpus/lha_unix114i/h0_lh0.lzh" "$work/damaged.lzh"
+printf 'X' | dd of="$work/damaged.lzh" bs=1 seek=100 conv=notrunc status=none
+expect_status 1 "pack a damaged archive" "$zaroza" pack --stub "$stub" -o "$work/d.exe" "$work/damaged.lzh"
+expect_text "pack a damaged archive" "does not extract (CRC-16"
+[ ! -e "$work/d.exe" ] || fail "pack a damaged archive: a package was written"
+# a package is a multiple of 8 bytes long, so signing adds no padding the CRC-32 would see
+[ $(( $(stat -c %s "$work/pkg.exe") % 8 )) -eq 0 ] || fail "package length not a multiple of 8"
+
 echo "$(( failures == 0 ? 1 : 0 )) passed, $failures failed"
 [ "$failures" -eq 0 ]
