@@ -2,13 +2,15 @@
 # Differential test against independent LHA tools: archives made by jlha's `lha` at header
 # levels 0, 1, 2 with -lh5-, -lh6-, -lh7- from varied data; our decoder (zaroza test
 # --output-dir) must produce the bytes that lhasa extracts, which must equal the inputs.
-# Then the peer corpus: every archive's `zaroza test` verdict is `lhasa t`'s, and every
-# archive with -lh1-, -lzs-, -lz4- or -lz5- members extracts to lhasa's bytes.
+# The same data archived by the jLHA library as -lh1-, -lh3-, -lzs- and -lz5- must decode
+# to the inputs. Then the peer corpus: every archive's `zaroza test` verdict is `lhasa t`'s,
+# and every archive with -lh1-, -lzs-, -lz4- or -lz5- members extracts to lhasa's bytes.
 # usage: peer_diff.sh ZAROZA_BINARY CORPUS_DIR
 set -euo pipefail
 zaroza=$(realpath "$1")
 corpus=$(realpath "$2")
-for tool in lha lhasa python3; do
+here=$(dirname "$(realpath "$0")")
+for tool in lha lhasa python3 javac java; do
   command -v "$tool" >/dev/null || { echo "peer_diff: $tool not installed"; exit 1; }
 done
 work=$(mktemp -d)
@@ -29,6 +31,7 @@ put('random.bin', r.randbytes(20000))
 put('runs.bin', b''.join(bytes([r.getrandbits(8)]) * r.randint(1, 600) for _ in range(400)))
 put('empty.txt', b'')
 put('one.txt', b'x')
+put('same.bin', b'z' * 50000)  # -lh3- blocks of one position code take its single-code form
 mixed = bytes(r.choice(b'abcdefgh') for _ in range(70000))
 for n in (4096, 8192, 32768, 65536):
     put('exact%d.bin' % n, mixed[:n])
@@ -63,6 +66,20 @@ for level in 0 1 2; do
       echo "FAIL: $archive: our output differs from the input files"; status=1
     fi
   done
+done
+# jLHA writes the methods no packaged command does
+jlha=/usr/share/java/jlha.jar
+javac -cp "$jlha" -d java "$here/MakeArchive.java"
+for method in lh1 lh3 lzs lz5; do
+  (cd data && java -cp "$jlha:../java" MakeArchive "-$method-" "../jlha_$method.lzh" ./*) &
+done
+wait
+for method in lh1 lh3 lzs lz5; do
+  archive=jlha_$method.lzh
+  "$zaroza" test --output-dir "ours_$archive" "$archive" >"test_$archive.log" || {
+    echo "FAIL: zaroza test $archive"; cat "test_$archive.log"; status=1; }
+  "$zaroza" list "$archive" | grep -q -- "-$method-" || { echo "FAIL: $archive holds no -$method-"; status=1; }
+  diff -r "ours_$archive" data >/dev/null || { echo "FAIL: $archive: our output differs from the inputs"; status=1; }
 done
 # behind a stub-like prefix (with a decoy method id) the archive is found and tests clean
 python3 -c "
@@ -127,5 +144,5 @@ while IFS= read -r archive; do
 done < <(find "$corpus" -type f ! -name 'README*' | sort)
 echo "peer_diff: corpus: $agree archives with lhasa t's verdict, $differ differing by design;" \
   "$extracted archives of -lh1-/-lzs-/-lz4-/-lz5- extract as lhasa does"
-[ "$status" -eq 0 ] && echo "peer_diff: 9 archives match lhasa and the inputs"
+[ "$status" -eq 0 ] && echo "peer_diff: 9 archives match lhasa and the inputs, 4 jLHA archives the inputs"
 exit "$status"
