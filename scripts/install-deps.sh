@@ -8,9 +8,10 @@ need_root() {
 }
 
 # package list: native build, cross build, Wine under a virtual display, peers for tests
+# (and javac for the benchmark, which writes its -lh1-, -lh3-, -lzs-, -lz5- archives with jLHA)
 pkgs=(cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb x11-utils locales icoutils
-      lhasa jlha-utils p7zip-full hyperfine)
+      lhasa jlha-utils p7zip-full hyperfine openjdk-17-jdk-headless)
 
 missing=()
 for p in "${pkgs[@]}"; do
