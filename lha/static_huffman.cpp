@@ -24,9 +24,10 @@ void fillTable(uint16_t* table, uint32_t entries, uint16_t value) {
   for (uint32_t k = 0; k < entries; ++k) table[k] = value;
 }
 
-// A single-code table (count 0, or -lh3-'s shortcut) names its one symbol. A value outside the alphabet is
-// read as symbol 0: no encoder emits one for a code it uses, so a block that never uses
-// the table decodes as meant, and one that does yields bytes the CRC-16 check rejects.
+// A single-code table (count 0, or -lh3-'s shortcut) names its one symbol. A value outside
+// the alphabet is read as symbol 0: no encoder emits one for a code it uses, so a block
+// that never uses the table decodes as meant, and one that does yields bytes the CRC-16
+// check rejects.
 uint16_t singleCode(uint16_t value, uint32_t alphabet) { return value < alphabet ? value : 0; }
 
 }  // namespace
