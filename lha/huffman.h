@@ -45,33 +45,27 @@ inline uint16_t walkTree(uint16_t j, uint32_t alphabet, uint32_t bits, uint32_t 
   return j;
 }
 
-// The next code of the character table (alphabet 510, or 286 for -lh3-): one lookup for
-// codes of up to 12 bits, the overflow trees for longer ones.
-inline uint16_t decodeCharCode(uint32_t alphabet) {
-  const HuffmanTables& t = huffman;
-  uint16_t j = t.cTable[bitBuffer() >> 4];
+// The next code of a direct table and its trees: one lookup for codes of up to tableBits
+// bits, the overflow trees for longer ones.
+inline uint16_t decodeTableCode(const uint16_t* table, const uint8_t* lengths, uint32_t tableBits, uint32_t alphabet) {
+  uint16_t j = table[bitBuffer() >> (16 - tableBits)];
   if (j < alphabet) {
-    fillBits(t.cLen[j]);
+    fillBits(lengths[j]);
     return j;
   }
-  fillBits(kCharTableBits);
+  fillBits(tableBits);
   j = walkTree(j, alphabet, bitBuffer(), 0x8000);
-  fillBits(bitsBeyond(t.cLen[j], kCharTableBits));
+  fillBits(bitsBeyond(lengths[j], tableBits));
   return j;
 }
 
-// The same for the small table of the current alphabet (positions).
+// A character code (alphabet 510, or 286 for -lh3-), and a code of the small table's
+// current alphabet (positions).
+inline uint16_t decodeCharCode(uint32_t alphabet) {
+  return decodeTableCode(huffman.cTable, huffman.cLen, kCharTableBits, alphabet);
+}
 inline uint16_t decodeSmallCode(uint32_t alphabet) {
-  const HuffmanTables& t = huffman;
-  uint16_t j = t.ptTable[bitBuffer() >> 8];
-  if (j < alphabet) {
-    fillBits(t.ptLen[j]);
-    return j;
-  }
-  fillBits(kSmallTableBits);
-  j = walkTree(j, alphabet, bitBuffer(), 0x8000);
-  fillBits(bitsBeyond(t.ptLen[j], kSmallTableBits));
-  return j;
+  return decodeTableCode(huffman.ptTable, huffman.ptLen, kSmallTableBits, alphabet);
 }
 
 // Method start for -lh4- to -lh7-: every member begins with a block header.

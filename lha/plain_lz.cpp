@@ -46,9 +46,9 @@ uint16_t decodePositionLzs() {
 
 void startLz5() {
   lzState.lz5FlagsLeft = 0;
-  // Bytes 0..17 are where LArc's own ring starts writing (its position 0xFEE); they are
-  // zeros there, and archives that copy them before writing (initial.lzs of LArc 3.33)
-  // only check with zeros. Bytes 3986..4095 keep the frame's spaces.
+  // Bytes 0..17 are where LArc's own ring starts writing (its position 0xFEE) and hold
+  // zeros there: archives that copy them before they are written check with zeros in
+  // LArc 3.33 and LHA for MS-DOS, as in lhasa. Bytes 3986..4095 keep the frame's spaces.
   uint8_t* d = decoderState.dictionary;
   std::memset(d, 0, 18);
   for (uint32_t v = 0; v < 256; ++v) {
