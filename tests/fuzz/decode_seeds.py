@@ -6,7 +6,7 @@ import os
 import struct
 import sys
 
-# index in the target's method list -> (method id, level-2 archive with such a member);
+# index in the target's method list -> (method id, an archive with such a member);
 # -lh2- has no peer sample: any bits are an -lh2- stream, so it takes -lh1-'s
 SEEDS = {0: ('-lh0-', 'lharc113/lh0.lzh'), 1: ('-lh1-', 'jlha-made/lh1_h2.lzh'),
          2: ('-lh1-', 'jlha-made/lh1_h2.lzh'), 3: ('-lh3-', 'jlha-made/lh3_h2.lzh'),
