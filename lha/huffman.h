@@ -45,28 +45,28 @@ inline uint16_t walkTree(uint16_t j, uint32_t alphabet, uint32_t bits, uint32_t 
   return j;
 }
 
-// The next code of a direct table and its trees: one lookup for codes of up to tableBits
-// bits, the overflow trees for longer ones.
-inline uint16_t decodeTableCode(const uint16_t* table, const uint8_t* lengths, uint32_t tableBits, uint32_t alphabet) {
-  uint16_t j = table[bitBuffer() >> (16 - tableBits)];
+// The next code of the character table (chars) or the small table and their trees: one
+// lookup for codes of up to the table's width, the overflow trees for longer ones. The
+// tables are named, not passed, so the lookups stay as cheap as written out in place.
+inline uint16_t decodeTableCode(bool chars, uint32_t alphabet) {
+  const HuffmanTables& t = huffman;
+  const uint32_t tableBits = chars ? kCharTableBits : kSmallTableBits;
+  uint16_t j = chars ? t.cTable[bitBuffer() >> (16 - kCharTableBits)]
+                     : t.ptTable[bitBuffer() >> (16 - kSmallTableBits)];
   if (j < alphabet) {
-    fillBits(lengths[j]);
-    return j;
+    fillBits(chars ? t.cLen[j] : t.ptLen[j]);
+  } else {
+    fillBits(tableBits);
+    j = walkTree(j, alphabet, bitBuffer(), 0x8000);
+    fillBits(bitsBeyond(chars ? t.cLen[j] : t.ptLen[j], tableBits));
   }
-  fillBits(tableBits);
-  j = walkTree(j, alphabet, bitBuffer(), 0x8000);
-  fillBits(bitsBeyond(lengths[j], tableBits));
   return j;
 }
 
 // A character code (alphabet 510, or 286 for -lh3-), and a code of the small table's
 // current alphabet (positions).
-inline uint16_t decodeCharCode(uint32_t alphabet) {
-  return decodeTableCode(huffman.cTable, huffman.cLen, kCharTableBits, alphabet);
-}
-inline uint16_t decodeSmallCode(uint32_t alphabet) {
-  return decodeTableCode(huffman.ptTable, huffman.ptLen, kSmallTableBits, alphabet);
-}
+inline uint16_t decodeCharCode(uint32_t alphabet) { return decodeTableCode(true, alphabet); }
+inline uint16_t decodeSmallCode(uint32_t alphabet) { return decodeTableCode(false, alphabet); }
 
 // Method start for -lh4- to -lh7-: every member begins with a block header.
 void startStatic();

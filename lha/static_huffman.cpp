@@ -39,7 +39,7 @@ void startStatic() {
 
 uint16_t decodeCharStatic() {
   HuffmanTables& t = huffman;
-  if (t.blockSize == 0) {
+  if (t.blockSize == 0) [[unlikely]] {  // once per block: kept off the path of the codes
     t.blockSize = getBits(16);
     // A zero block size is only found in damaged or exhausted data: it ends the member
     // here, the bytes decoded so far are written and the CRC-16 check decides.
@@ -54,9 +54,8 @@ uint16_t decodeCharStatic() {
 }
 
 uint16_t decodePositionStatic() {
-  uint16_t j = decodeSmallCode(decoderState.positionCodeCount);
-  if (j == 0) return 0;
-  return static_cast<uint16_t>((1u << (j - 1)) + getBits(j - 1u));
+  uint32_t j = decodeSmallCode(decoderState.positionCodeCount);
+  return j == 0 ? 0 : static_cast<uint16_t>((1u << (j - 1)) + getBits(j - 1));
 }
 
 // --- -lh3- ---
@@ -100,7 +99,7 @@ void startLh3() {
 
 uint16_t decodeCharLh3() {
   HuffmanTables& t = huffman;
-  if (t.lh3BlockSize == 0) {
+  if (t.lh3BlockSize == 0) [[unlikely]] {
     t.lh3BlockSize = getBits(16);  // 0: 65,536 codes, as the 16-bit count wraps below
     readCharLengthsLh3();
     if (getBits(1))
