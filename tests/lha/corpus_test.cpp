@@ -127,9 +127,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ExpectedArchive{"lha_amiga_122/lh4_long.lzh", 1, 1, 0},
                       ExpectedArchive{"larc333/lz4.lzs", 1, 1, 0},
                       // the other methods, the long members included
-                      ExpectedArchive{"jlha-made/lh1_h1.lzh", 8, 6, 2}, ExpectedArchive{"jlha-made/lh3_h0.lzh", 8, 6, 2},
-                      ExpectedArchive{"jlha-made/lzs_h2.lzh", 8, 6, 2}, ExpectedArchive{"jlha-made/lz5_h1.lzh", 8, 6, 2},
-                      ExpectedArchive{"lharc113/long.lzh", 1, 1, 0}, ExpectedArchive{"larc333/long.lzs", 1, 1, 0},
-                      ExpectedArchive{"larc333/initial.lzs", 1, 1, 0}, ExpectedArchive{"generated/lzs/long.lzs", 1, 1, 0}));
+                      ExpectedArchive{"jlha-made/lh1_h1.lzh", 8, 6, 2},
+                      ExpectedArchive{"jlha-made/lh3_h0.lzh", 8, 6, 2},
+                      ExpectedArchive{"jlha-made/lzs_h2.lzh", 8, 6, 2},
+                      ExpectedArchive{"jlha-made/lz5_h1.lzh", 8, 6, 2}, ExpectedArchive{"lharc113/long.lzh", 1, 1, 0},
+                      ExpectedArchive{"larc333/long.lzs", 1, 1, 0}, ExpectedArchive{"larc333/initial.lzs", 1, 1, 0},
+                      ExpectedArchive{"generated/lzs/long.lzs", 1, 1, 0}));
 
 }  // namespace

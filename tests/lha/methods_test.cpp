@@ -91,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
         // (100000110 is 262, a match of 9)
         ExampleCase{"lh3 character walk", 3, bits(kOneCode + "10000" + std::string(285, '0') + " 0"), 0, 1, {},
                     "Bad table (case b)"},
-        ExampleCase{"lh3 position walk", 3, bits(kOneCode + kLh3Ones + " 100000110 1 0001" + std::string(127 * 4, '0')), 0,
+        ExampleCase{"lh3 position walk", 3,
+                    bits(kOneCode + kLh3Ones + " 100000110 1 0001" + std::string(127 * 4, '0')), 0,
                     1, {}, "Bad table (case b)"},
         // the same rule in the static methods: an incomplete character list, a walk in the old table
         ExampleCase{"lh5 character walk", 5, [] {
@@ -129,7 +130,8 @@ std::vector<Token> tokens(size_t count, uint32_t maxLength, uint32_t reach, bool
 void expectRoundTrip(uint32_t method, const std::vector<Token>& ts, const Bytes& packed) {
   OutputModel m;
   for (const Token& t : ts) t.length ? m.match(t.length, t.value) : m.literal(static_cast<uint8_t>(t.value));
-  DecodeResult r = decodeBytes(method, packed, static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(m.out.size()));
+  DecodeResult r =
+      decodeBytes(method, packed, static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(m.out.size()));
   ASSERT_EQ(r.output, m.out) << method;
   EXPECT_TRUE(r.messages.empty()) << method;
 }
@@ -188,7 +190,8 @@ void checkTree(int32_t first, int32_t end) {
     } else {
       EXPECT_EQ(a.symbolNode[~c], i);
     }
-    EXPECT_TRUE(i == first || (a.nodeWeight[i] <= a.nodeWeight[i - 1] && (a.nodeRun[i] == a.nodeRun[i - 1]) == same)) << i;
+    EXPECT_TRUE(i == first || (a.nodeWeight[i] <= a.nodeWeight[i - 1] && (a.nodeRun[i] == a.nodeRun[i - 1]) == same))
+        << i;
     EXPECT_TRUE(same || a.runLeader[a.nodeRun[i]] == i) << i;
   }
 }
@@ -223,7 +226,8 @@ Bytes encodeLh3(const std::vector<Lh3Block>& blocks, const std::vector<Token>& t
   std::vector<uint8_t> charLengths(286, 8), positions(128, 2);
   for (uint32_t s = 233; s < 286; ++s) charLengths[s] = static_cast<uint8_t>(s < 278 ? 9 : s < 285 ? s - 268 : 16);
   // fixed row 1: 2 bits, then 4 bits stepping up at codes 3, 6, 13, 31 and 78
-  for (uint32_t k = 1; k < 128; ++k) positions[k] = static_cast<uint8_t>(4 + (k >= 3) + (k >= 6) + (k >= 13) + (k >= 31) + (k >= 78));
+  for (uint32_t k = 1; k < 128; ++k)
+    positions[k] = static_cast<uint8_t>(4 + (k >= 3) + (k >= 6) + (k >= 13) + (k >= 31) + (k >= 78));
   std::vector<uint32_t> charCodes = canonicalCodes(charLengths), positionCodes = canonicalCodes(positions);
   BitWriter w;
   auto t = ts.begin();
