@@ -88,10 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
         // a single-code value outside the alphabet reads as code 0: 100101100 is 300
         ExampleCase{"lh3 character value 300", 3, bits("0000000000000010 " + kLh3Ones + " 100101100 0"), 0, 2, {0, 0}},
         // rejected lists leave the poisoned tables in place: the walks stop after 16 steps
-        // (100000110 is 262, a match of 9)
         ExampleCase{"lh3 character walk", 3, bits(kOneCode + "10000" + std::string(285, '0') + " 0"), 0, 1, {},
                     "Bad table (case b)"},
-        ExampleCase{"lh3 position walk", 3,
+        ExampleCase{"lh3 position walk", 3,  // 100000110 is 262, a match of 9
                     bits(kOneCode + kLh3Ones + " 100000110 1 0001" + std::string(127 * 4, '0')), 0,
                     1, {}, "Bad table (case b)"},
         // the same rule in the static methods: an incomplete character list, a walk in the old table
@@ -103,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return w.bytes;
                     }(), 0, 1, {}, "Bad table (case b)"}));
 
-// --- encoders of the two methods no other tool writes as specified ---
+// --- encoders of -lh1-/-lh2- and -lh3-, for the forms no peer's archive holds ---
 
 struct Token {
   uint32_t length;  // 0: a literal
