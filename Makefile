@@ -49,8 +49,10 @@ fuzz: deps sanitize
 screenshots: deps win32
 	bash scripts/screenshots.sh
 
-bench: deps host
+bench: host win32
+	@bash scripts/install-deps.sh --bench
 	bash bench/decode.sh
+	bash bench/extract.sh
 
 clean:
 	rm -rf build

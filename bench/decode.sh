@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Decode benchmark: a deterministic ~64 MiB mixed corpus (text, binary-like, incompressible,
-# zeros) archived by jlha's `lha` as -lh5-, -lh6- and -lh7-; `zaroza test` is timed against
-# `lhasa t`, `lha t` and `7z t` on the same archives in the same run (hyperfine, median).
-# Prints MB/s of decoded output and our time relative to the fastest peer (<= 1.0 is as
-# fast or faster). usage: bench/decode.sh   (RUNS=N to change the run count, default 5)
+# zeros) archived by jlha's `lha` as -lh5-, -lh6- and -lh7-, and by the jLHA library it
+# ships as -lh1-, -lh3-, -lzs- and -lz5- (no packaged command writes those; the few lines
+# of tests/lha/MakeArchive.java, compiled into build/bench, do). `zaroza test` is timed
+# against the peers that decode each method (hyperfine, median, same run): `lhasa t`,
+# `lha t`, `7z t` for -lh5- to -lh7-, `lhasa t` for -lh1-, -lzs-, -lz5-, and `lha t` for
+# -lh3-, which only jLHA decodes.
+# Prints MB/s of decoded output and the fastest peer's time over ours (above 1.0: faster).
+# usage: bench/decode.sh   (RUNS=N to change the run count, default 5; BASELINE=ZAROZA to
+# time an earlier build of the tool too, reported as its time over ours)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 zaroza=$root/build/host/zaroza
 out=$root/build/bench
 runs=${RUNS:-5}
 [ -x "$zaroza" ] || { echo "bench: build the host tree first (make host)"; exit 1; }
-for tool in lha lhasa 7z hyperfine python3; do
+for tool in lha lhasa 7z hyperfine python3 javac java; do
   command -v "$tool" >/dev/null || { echo "bench: $tool not installed"; exit 1; }
 done
 mkdir -p "$out/data"
@@ -50,30 +55,43 @@ PY
   touch data/.complete
 fi
 total=$(cat data/text.txt data/binary.bin data/random.bin data/zeros.bin | wc -c)
-for m in 5 6 7; do
-  if [ ! -f "lh$m.lzh" ]; then
-    echo "bench: making lh$m.lzh with lha (slow, once)"
-    (cd data && lha "a2o${m}q" "../lh$m.lzh.tmp" text.txt binary.bin random.bin zeros.bin >/dev/null)
-    mv "lh$m.lzh.tmp" "lh$m.lzh"
-  fi
+jlha_jar=/usr/share/java/jlha.jar
+[ -f java/MakeArchive.class ] || javac -cp "$jlha_jar" -d java "$root/tests/lha/MakeArchive.java"
+methods="lh5 lh6 lh7 lh1 lh3 lzs lz5"
+for m in $methods; do
+  [ -f "$m.lzh" ] && continue
+  echo "bench: making $m.lzh (slow, once)"
+  case $m in
+    lh[567]) (cd data && lha "a2o${m#lh}q" "../$m.lzh.tmp" text.txt binary.bin random.bin zeros.bin >/dev/null) ;;
+    *) (cd data && java -cp "$jlha_jar:../java" MakeArchive "-$m-" "../$m.lzh.tmp" text.txt binary.bin random.bin zeros.bin) ;;
+  esac
+  mv "$m.lzh.tmp" "$m.lzh"
 done
 printf '%-7s %-8s %10s %9s\n' method tool median_s MB/s
 summary=""
-for m in 5 6 7; do
-  a=lh$m.lzh
+for m in $methods; do
+  a=$m.lzh
   "$zaroza" test "$a" >/dev/null || { echo "bench: zaroza test failed on $a"; exit 1; }
-  hyperfine --style none --runs "$runs" --warmup 1 --export-json "lh$m.json" \
-    -n zaroza "$zaroza test $a" -n lhasa "lhasa t $a" -n lha "lha t $a" -n 7z "7z t $a" >/dev/null 2>&1
-  line=$(python3 - "$m" "$total" "lh$m.json" <<'PY'
+  case $m in
+    lh[567]) peers=(-n lhasa "lhasa t $a" -n lha "lha t $a" -n 7z "7z t $a") ;;
+    lh3) peers=(-n lha "lha t $a") ;;
+    *) peers=(-n lhasa "lhasa t $a") ;;
+  esac
+  # an earlier build takes part where it decodes the method
+  if [ -n "${BASELINE:-}" ] && "$BASELINE" test "$a" >/dev/null 2>&1; then peers+=(-n baseline "$BASELINE test $a"); fi
+  hyperfine --style none --runs "$runs" --warmup 1 --export-json "$m.json" \
+    -n zaroza "$zaroza test $a" "${peers[@]}" >/dev/null 2>&1
+  line=$(python3 - "$m" "$total" "$m.json" <<'PY'
 import json, sys
 m, total, path = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 res = {r['command']: r['median'] for r in json.load(open(path))['results']}
 for name, t in res.items():
-    print(f"-lh{m}-   {name:<8} {t:10.3f} {total / t / 1e6:9.1f}")
-peers = {k: v for k, v in res.items() if k != 'zaroza'}
+    print(f"-{m}-   {name:<8} {t:10.3f} {total / t / 1e6:9.1f}")
+peers = {k: v for k, v in res.items() if k not in ('zaroza', 'baseline')}
 best = min(peers, key=peers.get)
-print(f"SUMMARY -lh{m}-: zaroza {total / res['zaroza'] / 1e6:.1f} MB/s, fastest peer {best} "
-      f"{total / peers[best] / 1e6:.1f} MB/s, time ratio {res['zaroza'] / peers[best]:.2f}")
+baseline = f", baseline time / ours {res['baseline'] / res['zaroza']:.2f}" if 'baseline' in res else ''
+print(f"SUMMARY -{m}-: zaroza {total / res['zaroza'] / 1e6:.1f} MB/s, fastest peer {best} "
+      f"{total / peers[best] / 1e6:.1f} MB/s, peer time / ours {peers[best] / res['zaroza']:.2f}{baseline}")
 PY
 )
   echo "$line" | grep -v '^SUMMARY'

@@ -5,9 +5,11 @@
 #include <cstring>
 
 #include "extract/run_state.h"
+#include "lha/adaptive_huffman.h"
 #include "lha/bits.h"
 #include "lha/header.h"
 #include "lha/huffman.h"
+#include "lha/plain_lz.h"
 #include "lha/stream.h"
 #include "sys/ui.h"
 
@@ -18,21 +20,20 @@ ProgressReport progressReport;
 
 namespace {
 
-// Every method of the system, with the parameters its decoder takes. Rows without
-// functions are methods whose decoder is not part of this build yet.
+// Every method of the system, with the parameters its decoder takes.
 const DecodeMethodRecord kDecodeMethods[] = {
     // method      name     stored dictBits lenOff posCodes posBits start decodeChar decodePosition
     {kMethodLh0, "-lh0-", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-    {kMethodLh1, "-lh1-", false, 12, 253, 64, 0, nullptr, nullptr, nullptr},
-    {kMethodLh2, "-lh2-", false, 13, 253, 0, 0, nullptr, nullptr, nullptr},
-    {kMethodLh3, "-lh3-", false, 13, 253, 128, 0, nullptr, nullptr, nullptr},
+    {kMethodLh1, "-lh1-", false, 12, 253, 64, 0, startLh1, decodeCharAdaptive, decodePositionFixed},
+    {kMethodLh2, "-lh2-", false, 13, 253, 0, 0, startLh2, decodeCharAdaptive, decodePositionAdaptive},
+    {kMethodLh3, "-lh3-", false, 13, 253, 128, 0, startLh3, decodeCharLh3, decodePositionFixed},
     {kMethodLh4, "-lh4-", false, 12, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
     {kMethodLh5, "-lh5-", false, 13, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
     {kMethodLh6, "-lh6-", false, 15, 253, 16, 5, startStatic, decodeCharStatic, decodePositionStatic},
     {kMethodLh7, "-lh7-", false, 16, 253, 17, 5, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLzs, "-lzs-", false, 11, 254, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLzs, "-lzs-", false, 11, 254, 0, 0, startLzs, decodeCharLzs, decodePositionLzs},
     {kMethodLz4, "-lz4-", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-    {kMethodLz5, "-lz5-", false, 12, 253, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLz5, "-lz5-", false, 12, 253, 0, 0, startLz5, decodeCharLz5, decodePositionLz5},
 };
 
 constexpr uint32_t kStoredPiece = 32768;
@@ -109,10 +110,7 @@ const DecodeMethodRecord* findDecodeMethod(uint32_t method) {
   return nullptr;
 }
 
-bool decodeMethodSupported(uint32_t method) {
-  const DecodeMethodRecord* r = findDecodeMethod(method);
-  return r && (r->stored || r->decodeChar);
-}
+bool decodeMethodSupported(uint32_t method) { return findDecodeMethod(method) != nullptr; }
 
 uint32_t selectDecodeMethod(const char* methodId) {
   if (!methodId[0] || !methodId[1] || !methodId[2]) return kMethodUnsupported;
@@ -141,7 +139,6 @@ void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize) {
     copyStored();
     return;
   }
-  if (!m->decodeChar) return;  // no decoder for it yet: nothing is read or written
 
   d.record = m;
   d.dictionarySize = uint32_t{1} << m->dictionaryBits;

@@ -20,8 +20,7 @@ enum DecodeMethod : uint32_t {
   kMethodLz5 = 15,
 };
 
-// One row per method: everything the frame needs to run it. A compressed method whose
-// decodeChar is null has no decoder in this build yet.
+// One row per method: everything the frame needs to run it.
 struct DecodeMethodRecord {
   uint32_t method;
   const char* name;             // canonical method id, e.g. "-lh5-"
@@ -37,7 +36,7 @@ struct DecodeMethodRecord {
 
 // The record of a method code, or null for 11 and for codes the table does not list.
 const DecodeMethodRecord* findDecodeMethod(uint32_t method);
-// True when members of this method can be decoded (stored, or a decoder exists).
+// True when members of this method can be decoded (every method the table lists).
 bool decodeMethodSupported(uint32_t method);
 
 // Maps a five-character method id to its DecodeMethod.

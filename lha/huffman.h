@@ -1,7 +1,9 @@
-// Static Huffman decoding of -lh4- to -lh7- (and the tables -lh3- shares): block headers,
-// code-length lists, and makeTable, which turns lengths into a lookup table plus trees.
+// Static Huffman decoding of -lh4- to -lh7- and -lh3-: block headers, code-length lists,
+// and makeTable, which turns lengths into a lookup table plus trees.
 #pragma once
 #include <cstdint>
+
+#include "lha/bits.h"
 
 constexpr uint32_t kCharCodeCount = 510;      // 256 literals + match lengths 3..256
 constexpr uint32_t kCodeLengthCodeCount = 19; // alphabet of the character lengths
@@ -18,9 +20,53 @@ struct HuffmanTables {
   uint16_t ptTable[1u << kSmallTableBits];
   uint16_t treeLeft[kTreeNodeCount];
   uint16_t treeRight[kTreeNodeCount];
-  uint16_t blockSize;   // codes left in the current block
+  uint16_t blockSize;     // codes left in the current block
+  uint16_t lh3BlockSize;  // the same for -lh3-, whose size field 0 stands for 65,536
 };
 extern HuffmanTables huffman;
+
+// Bits a code uses beyond those its direct table already consumed. Only a damaged table
+// can hold a shorter length there; nothing more is consumed then.
+inline uint32_t bitsBeyond(uint32_t length, uint32_t consumed) {
+  return length > consumed ? length - consumed : 0;
+}
+
+// Follows an overflow tree from node j, one bit of `bits` per step from `mask` down,
+// until a symbol (below alphabet) is reached. Valid codes end within 16 bits; a walk that
+// runs past them is damaged data (a half-built table or trees of another alphabet can
+// even hold a cycle) and yields symbol 0, which the member's CRC-16 check then rejects.
+inline uint16_t walkTree(uint16_t j, uint32_t alphabet, uint32_t bits, uint32_t mask) {
+  const HuffmanTables& t = huffman;
+  while (j >= alphabet) {
+    if (mask == 0 || j >= kTreeNodeCount) return 0;
+    j = (bits & mask) ? t.treeRight[j] : t.treeLeft[j];
+    mask >>= 1;
+  }
+  return j;
+}
+
+// The next code of the character table (chars) or the small table and their trees: one
+// lookup for codes of up to the table's width, the overflow trees for longer ones. The
+// tables are named, not passed, so the lookups stay as cheap as written out in place.
+inline uint16_t decodeTableCode(bool chars, uint32_t alphabet) {
+  const HuffmanTables& t = huffman;
+  const uint32_t tableBits = chars ? kCharTableBits : kSmallTableBits;
+  uint16_t j = chars ? t.cTable[bitBuffer() >> (16 - kCharTableBits)]
+                     : t.ptTable[bitBuffer() >> (16 - kSmallTableBits)];
+  if (j < alphabet) {
+    fillBits(chars ? t.cLen[j] : t.ptLen[j]);
+  } else {
+    fillBits(tableBits);
+    j = walkTree(j, alphabet, bitBuffer(), 0x8000);
+    fillBits(bitsBeyond(chars ? t.cLen[j] : t.ptLen[j], tableBits));
+  }
+  return j;
+}
+
+// A character code (alphabet 510, or 286 for -lh3-), and a code of the small table's
+// current alphabet (positions).
+inline uint16_t decodeCharCode(uint32_t alphabet) { return decodeTableCode(true, alphabet); }
+inline uint16_t decodeSmallCode(uint32_t alphabet) { return decodeTableCode(false, alphabet); }
 
 // Method start for -lh4- to -lh7-: every member begins with a block header.
 void startStatic();
@@ -28,6 +74,12 @@ void startStatic();
 uint16_t decodeCharStatic();
 // p = match distance - 1.
 uint16_t decodePositionStatic();
+
+// -lh3-: 286 character codes (285 the escape, followed by 8 bits), 128 position codes.
+void startLh3();
+uint16_t decodeCharLh3();
+void readCharLengthsLh3();
+void readPositionLengthsLh3();
 
 void readPtLen(int16_t count, uint32_t countBits, int32_t specialIndex);
 void readCLen();

@@ -1,8 +1,10 @@
 // -lh4-, -lh5-, -lh6-, -lh7-: block-coded static Huffman over an LZ dictionary. The
-// methods differ only in the parameters of their rows in the method table.
+// methods differ only in the parameters of their rows in the method table. -lh3- is the
+// older block coding of the same tables, with its own header grammar.
 #include <cstring>
 
 #include "extract/run_state.h"
+#include "lha/adaptive_huffman.h"
 #include "lha/bits.h"
 #include "lha/decode.h"
 #include "lha/huffman.h"
@@ -17,33 +19,14 @@ void reportBadTable(Message message) {
   stopRun(kRunFailed);
 }
 
-// Bits a code uses beyond those its direct table already consumed. Only a damaged table
-// can hold a shorter length there; nothing more is consumed then.
-inline uint32_t bitsBeyond(uint32_t length, uint32_t consumed) {
-  return length > consumed ? length - consumed : 0;
-}
-
-// Follows an overflow tree from node j, one bit of `bits` per step from `mask` down,
-// until a symbol (below alphabet) is reached. Valid codes end within 16 bits; when the
-// bits run out in a damaged tree the result is symbol 0 (the member's CRC-16 check then
-// fails), so no walk runs away or leaves the arrays.
-inline uint16_t walkTree(uint16_t j, uint32_t alphabet, uint32_t bits, uint32_t mask) {
-  const HuffmanTables& t = huffman;
-  while (j >= alphabet) {
-    if (mask == 0 || j >= kTreeNodeCount) return 0;
-    j = (bits & mask) ? t.treeRight[j] : t.treeLeft[j];
-    mask >>= 1;
-  }
-  return j;
-}
-
 void fillTable(uint16_t* table, uint32_t entries, uint16_t value) {
   for (uint32_t k = 0; k < entries; ++k) table[k] = value;
 }
 
-// A single-code table (count 0) names its one symbol. A value outside the alphabet is
-// read as symbol 0: no encoder emits one for a code it uses, so a block that never uses
-// the table decodes as meant, and one that does yields bytes the CRC-16 check rejects.
+// A single-code table (count 0, or -lh3-'s shortcut) names its one symbol. A value outside
+// the alphabet is read as symbol 0: no encoder emits one for a code it uses, so a block
+// that never uses the table decodes as meant, and one that does yields bytes the CRC-16
+// check rejects.
 uint16_t singleCode(uint16_t value, uint32_t alphabet) { return value < alphabet ? value : 0; }
 
 }  // namespace
@@ -55,7 +38,7 @@ void startStatic() {
 
 uint16_t decodeCharStatic() {
   HuffmanTables& t = huffman;
-  if (t.blockSize == 0) {
+  if (t.blockSize == 0) [[unlikely]] {  // once per block: kept off the path of the codes
     t.blockSize = getBits(16);
     // A zero block size is only found in damaged or exhausted data: it ends the member
     // here, the bytes decoded so far are written and the CRC-16 check decides.
@@ -66,31 +49,84 @@ uint16_t decodeCharStatic() {
               kNoSpecialIndex);
   }
   --t.blockSize;
-  uint16_t j = t.cTable[bitBuffer() >> 4];
-  if (j < kCharCodeCount) {
-    fillBits(t.cLen[j]);
-  } else {
-    fillBits(kCharTableBits);
-    j = walkTree(j, kCharCodeCount, bitBuffer(), 0x8000);
-    fillBits(bitsBeyond(t.cLen[j], kCharTableBits));
-  }
-  return j;
+  return decodeCharCode(kCharCodeCount);
 }
 
 uint16_t decodePositionStatic() {
-  const HuffmanTables& t = huffman;
-  const uint32_t alphabet = decoderState.positionCodeCount;
-  uint16_t j = t.ptTable[bitBuffer() >> 8];
-  if (j < alphabet) {
-    fillBits(t.ptLen[j]);
-  } else {
-    fillBits(kSmallTableBits);
-    j = walkTree(j, alphabet, bitBuffer(), 0x8000);
-    fillBits(bitsBeyond(t.ptLen[j], kSmallTableBits));
-  }
-  if (j == 0) return 0;
-  return static_cast<uint16_t>((1u << (j - 1)) + getBits(j - 1u));
+  uint32_t j = decodeSmallCode(decoderState.positionCodeCount);
+  return j == 0 ? 0 : static_cast<uint16_t>((1u << (j - 1)) + getBits(j - 1));
 }
+
+// --- -lh3- ---
+
+namespace {
+
+constexpr uint32_t kLh3CharCodeCount = 286;
+constexpr uint32_t kLh3EscapeCode = 285;
+// Width of the single-code value of each list: 9 bits name a character; a position high
+// part takes 7 bits, the width jLHA writes (a 9-bit field misreads its archives whenever a
+// block uses one position code, as long runs of one byte do).
+constexpr uint32_t kLh3CharShortcutBits = 9;
+constexpr uint32_t kLh3PositionShortcutBits = 7;
+
+// Reads count lengths of an -lh3- list (characters: a presence bit, then 4 bits for
+// length - 1; positions: 4 bits). When the first three are all 1, a value of valueBits
+// follows instead of the rest, and every code of the block is that value: false then.
+bool readLh3Lengths(uint8_t* lengths, uint32_t count, bool presenceBits, uint32_t valueBits, uint16_t* table,
+                    uint32_t entries) {
+  for (uint32_t i = 0; i < count; ++i) {
+    if (presenceBits)
+      lengths[i] = static_cast<uint8_t>(getBits(1) ? getBits(4) + 1 : 0);
+    else
+      lengths[i] = static_cast<uint8_t>(getBits(4));
+    if (i == 2 && lengths[0] == 1 && lengths[1] == 1 && lengths[2] == 1) {
+      uint16_t c = getBits(valueBits);
+      std::memset(lengths, 0, count);
+      fillTable(table, entries, singleCode(c, count));
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void startLh3() {
+  initBitReader();
+  huffman.lh3BlockSize = 0;
+}
+
+uint16_t decodeCharLh3() {
+  HuffmanTables& t = huffman;
+  if (t.lh3BlockSize == 0) [[unlikely]] {
+    t.lh3BlockSize = getBits(16);  // 0: 65,536 codes, as the 16-bit count wraps below
+    readCharLengthsLh3();
+    if (getBits(1))
+      readPositionLengthsLh3();
+    else
+      setFixedPositionLengths(1);
+    // after a shortcut the lengths are all 0 and the table stays as the shortcut filled it
+    makeTable(static_cast<int16_t>(decoderState.positionCodeCount), t.ptLen, kSmallTableBits, t.ptTable);
+  }
+  --t.lh3BlockSize;
+  uint16_t j = decodeCharCode(kLh3CharCodeCount);
+  if (j == kLh3EscapeCode) j = static_cast<uint16_t>(j + getBits(8));
+  return j;
+}
+
+void readCharLengthsLh3() {
+  HuffmanTables& t = huffman;
+  if (readLh3Lengths(t.cLen, kLh3CharCodeCount, true, kLh3CharShortcutBits, t.cTable, 1u << kCharTableBits))
+    makeTable(kLh3CharCodeCount, t.cLen, kCharTableBits, t.cTable);
+}
+
+void readPositionLengthsLh3() {
+  HuffmanTables& t = huffman;
+  readLh3Lengths(t.ptLen, decoderState.positionCodeCount, false, kLh3PositionShortcutBits, t.ptTable,
+                 1u << kSmallTableBits);
+}
+
+// --- length lists and tables ---
 
 void readPtLen(int16_t count, uint32_t countBits, int32_t specialIndex) {
   HuffmanTables& t = huffman;

@@ -7,11 +7,15 @@ need_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-# package list: native build, cross build, Wine under a virtual display, peers for tests
+# package list: native build, cross build, Wine under a virtual display with Wine's own
+# and Japanese fonts, screenshots, signing, peers for tests
 pkgs=(cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
       g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb x11-utils locales icoutils
       fonts-ipafont-gothic imagemagick osslsigncode openssl
       lhasa jlha-utils p7zip-full hyperfine)
+# --bench: javac too, with which the decode benchmark writes its -lh1-, -lh3-, -lzs- and
+# -lz5- archives through jLHA (not needed to build or test)
+[ "${1:-}" = --bench ] && pkgs+=(openjdk-17-jdk-headless)
 
 missing=()
 for p in "${pkgs[@]}"; do

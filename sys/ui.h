@@ -21,6 +21,10 @@ int messageBox(WindowHandle owner, const char* text, const char* caption, unsign
 // Loads string `id` of the string table into `buffer` (NUL-terminated, cut to capacity).
 // Returns the number of bytes copied, 0 when the string does not exist.
 int loadString(unsigned id, char* buffer, int capacity);
+// Win32 side: texts for a program without the string table (the Windows test programs
+// take the English table, so the stub does not carry it twice).
+using StringFallback = const char* (*)(unsigned id);
+void setStringFallback(StringFallback fallback);
 
 // The progress window of the running extraction, or null when there is none.
 WindowHandle progressWindow();

@@ -4,5 +4,6 @@ add_library(gtest_win32 STATIC ${gtest_src}/src/gtest-all.cc)
 target_include_directories(gtest_win32 PUBLIC ${gtest_src}/include PRIVATE ${gtest_src})
 # Our own main: see win32_gtest_main.cpp for why the stock one does not do under emulation.
 add_library(gtest_main_win32 STATIC ${CMAKE_CURRENT_LIST_DIR}/win32_gtest_main.cpp)
-target_link_libraries(gtest_main_win32 PUBLIC gtest_win32)
+# Its main hands the core the English string table (test programs carry no resources).
+target_link_libraries(gtest_main_win32 PUBLIC gtest_win32 zaroza_core)
 target_link_options(gtest_main_win32 INTERFACE -static)

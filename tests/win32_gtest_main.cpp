@@ -6,6 +6,9 @@
 
 #include <cstdio>
 
+#include "sys/ui.h"
+#include "ui/strings.h"
+
 namespace {
 
 using namespace ::testing;
@@ -50,6 +53,7 @@ class NoDebuggerPrinter : public TestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  sys::setStringFallback(englishString);
   InitGoogleTest(&argc, argv);
   TestEventListeners& listeners = UnitTest::GetInstance()->listeners();
   if (TestEventListener* stock = listeners.default_result_printer())

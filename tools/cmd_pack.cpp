@@ -31,7 +31,11 @@ const char kUsage[] =
     "  --no-crc              store no CRC-32 of the archive\n"
     "  --codepage 932|1252   code page of the texts in the block (default: 1252 when\n"
     "                        they fit, else 932)\n"
-    "  --variant CHAR, --magic TEXT   raw block fields, for tests\n";
+    "  --variant CHAR, --magic TEXT   raw block fields, for tests\n"
+    "  --no-check            pack the archive unchecked, even one whose members fail\n"
+    "                        (for tests of damaged packages)\n"
+    "The archive is checked first: one in which no member header is found, or whose\n"
+    "members fail their CRC-16, is refused.\n";
 
 // What the stub will meet on the user's machine: a first member header, and members that
 // decode to their CRC-16. Anything else is refused here rather than shipped.
@@ -109,6 +113,7 @@ bool encodeTexts(const std::vector<const std::string*>& in, const std::vector<st
 int commandPack(int argc, char** argv) {
   PackageSettings s;
   std::string output, stubPath, archivePath, codePage, variant, dest, command, title, prompt;
+  bool check = true;
   for (int i = 1; i < argc;) {
     std::string_view a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -127,6 +132,7 @@ int commandPack(int argc, char** argv) {
     else if (a == "--skip-dialog") s.skipDestinationDialog = 1;
     else if (a == "--needs-64bit") s.variant = '6';
     else if (a == "--no-crc") s.withCrc32 = false;
+    else if (a == "--no-check") check = false;
     else if (a.size() > 1 && a[0] == '-') return usageError("unknown option '" + std::string(a) + "'");
     else if (archivePath.empty()) archivePath = a;
     else return usageError("one ARCHIVE only");
@@ -154,7 +160,7 @@ int commandPack(int argc, char** argv) {
     return 1;
   }
   std::string why;
-  if (!archiveWillExtract(archivePath, &why)) {
+  if (check && !archiveWillExtract(archivePath, &why)) {
     std::fprintf(stderr, "zaroza pack: %s; nothing written\n", why.c_str());
     return 1;
   }

@@ -25,8 +25,8 @@ const char kUsage[] =
     "a summary; directory entries are skipped. On a terminal a progress bar is shown.\n"
     "  --output-dir DIR  also write each decoded member below DIR (for comparisons with\n"
     "                    other decoders; '..' and absolute components are dropped)\n"
-    "Exit status: 0 all members good, 1 a member failed or uses a method that is not\n"
-    "supported yet, 2 usage error, unreadable file or no archive found.\n";
+    "Exit status: 0 all members good, 1 a member failed or uses an unknown method,\n"
+    "2 usage error, unreadable file or no archive found.\n";
 
 // DIR/<member path>, with only plain components kept.
 std::filesystem::path outputPathFor(const std::string& dir, const std::string& memberPath) {
@@ -85,7 +85,7 @@ int commandTest(int argc, char** argv) {
     if (!decodeMethodSupported(method)) {
       ++unsupported;
       clearProgressLine();
-      std::printf("%s: method %s not supported yet\n", path.c_str(), h.methodId);
+      std::printf("%s: unknown method %s\n", path.c_str(), h.methodId);
       continue;
     }
     FILE* out = nullptr;
@@ -109,7 +109,7 @@ int commandTest(int argc, char** argv) {
   }
   stopProgressBar();
   runStatus.store(kRunGoing);
-  std::printf("%u members tested, %u failed, %u not supported yet, %u directories\n", tested, failed,
+  std::printf("%u members tested, %u failed, %u of unknown methods, %u directories\n", tested, failed,
               unsupported, directories);
   return failed || unsupported ? 1 : 0;
 }

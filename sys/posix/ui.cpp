@@ -46,6 +46,7 @@ void sendProgress(uint32_t kib) {
 }
 
 void setMessageHook(MessageHook hook) { uiState.messageHook = hook; }
+void setStringFallback(StringFallback) {}  // the English table is the only one here
 void setProgressHook(ProgressHook hook) { uiState.progressHook = hook; }
 
 void initCommonControls() {}

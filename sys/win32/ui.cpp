@@ -7,7 +7,6 @@
 
 #include <atomic>
 
-#include "ui/strings.h"
 
 namespace sys {
 namespace {
@@ -20,6 +19,7 @@ struct Win32UiState {
   // Set only by test programs, which have no user to answer and no resources.
   MessageHook messageHook;
   ProgressHook progressHook;
+  StringFallback stringFallback;
 };
 Win32UiState uiState;
 }  // namespace
@@ -35,8 +35,8 @@ int loadString(unsigned id, char* buffer, int capacity) {
   // An executable's instance handle is its module handle.
   int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer, capacity);
   if (n > 0) return n;
-  // A program without the string table (a test program) gets the English texts.
-  const char* s = englishString(id);
+  // A program without the string table (a test program) may name where its texts come from.
+  const char* s = uiState.stringFallback ? uiState.stringFallback(id) : nullptr;
   if (!s) return 0;
   for (n = 0; s[n] != '\0' && n < capacity - 1; ++n) buffer[n] = s[n];
   buffer[n] = '\0';
@@ -53,6 +53,7 @@ void sendProgress(uint32_t kib) {
 }
 
 void setMessageHook(MessageHook hook) { uiState.messageHook = hook; }
+void setStringFallback(StringFallback fallback) { uiState.stringFallback = fallback; }
 void setProgressHook(ProgressHook hook) { uiState.progressHook = hook; }
 
 void initCommonControls() { InitCommonControls(); }

@@ -22,7 +22,8 @@ stage "$work/crc" a.txt="$(printf 'member a %.0s' {1..50})" b.txt="member b"
 lha_archive "$work/crc.lzh" "$work/crc" a2zq   # stored, so one changed byte is a CRC error
 offset=$(grep -abo 'member a member' "$work/crc.lzh" | head -n1 | cut -d: -f1)
 printf 'X' | dd of="$work/crc.lzh" bs=1 seek=$((offset + 3)) conv=notrunc status=none
-pack "$work/package.exe" "$work/crc.lzh" --dest 'C:\crc\' --no-confirm --skip-dialog --no-open-folder --no-crc
+pack "$work/package.exe" "$work/crc.lzh" --dest 'C:\crc\' --no-confirm --skip-dialog --no-open-folder --no-crc \
+  --no-check  # the damaged member is the point
 rm -rf "$drive_c/crc"
 mkdir -p "$drive_c/crc"
 printf 'the user file' >"$drive_c/crc/a.txt"

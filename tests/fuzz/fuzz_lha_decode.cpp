@@ -1,6 +1,7 @@
 // Arbitrary bytes into decodeMember for every method code. The first byte picks the
 // method (and, with its top bit, whether the packed size claims more than the input
-// holds); the next two give the original size; the rest is packed data.
+// holds); the next two give the original size / 4; the rest is packed data. The build
+// writes a seed of every method in this form (decode_seeds.py).
 #include "fuzz_util.h"
 
 namespace {

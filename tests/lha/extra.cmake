@@ -2,6 +2,6 @@
 # against independent LHA tools.
 if(NOT WIN32)
   add_test(NAME lha_peer_diff
-           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lha/peer_diff.sh $<TARGET_FILE:zaroza>)
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lha/peer_diff.sh $<TARGET_FILE:zaroza> ${ZAROZA_CORPUS_DIR})
   set_tests_properties(lha_peer_diff PROPERTIES TIMEOUT 120)
 endif()
