@@ -106,6 +106,41 @@ for row in "${stamp_rows[@]}"; do
 done
 chmod -R u+w "$drive_c/stamps" 2>/dev/null
 
+# --- every method, through the stub -------------------------------------------------------
+# The files the stub writes are the ones lhasa writes from the same archive; lhasa reads no
+# -lh3-, and there, and for Shift-JIS names, our own tool run natively is the reference.
+codepage=$([ "$lang" = ja_JP.UTF-8 ] && echo 932 || echo 1252)
+for row in lharc113/lh1.lzh:lhasa lharc113/long.lzh:lhasa larc333/lz4.lzs:lhasa larc333/lz5.lzs:lhasa \
+           larc333/initial.lzs:lhasa generated/lzs/long.lzs:lhasa lha_unix114i/h2_lh6.lzh:lhasa \
+           lha_unix114i/h2_lh7.lzh:lhasa lha_amiga_122/lh4.lzh:lhasa jlha-made/lh3_h1.lzh:zaroza \
+           jlha-made/sjis_h2.lzh:zaroza; do
+  source=${row%%:*} reference=${row#*:}
+  [ -f "$corpus/$source" ] || fail "corpus archive $source missing"
+  skip_row "$source" "$([ "$source" = larc333/lz5.lzs ] && echo 1)" && continue
+  pack "$work/methods.exe" "$corpus/$source" --dest 'C:\methods\' --no-confirm --skip-dialog --no-open-folder
+  cp "$work/methods.exe" "$work/package.exe"
+  rm -rf "$drive_c/methods" "$work/reference"
+  mkdir -p "$work/reference"
+  start_stub "$lang" "$work/package.exe"
+  finish_stub
+  if [ "$reference" = lhasa ]; then
+    (cd "$work/reference" && lhasa xq "$corpus/$source" >/dev/null 2>&1)
+  else
+    "$zaroza_tool" extract -q --codepage "$codepage" -d "$work/reference" "$corpus/$source" >/dev/null 2>&1 ||
+      fail "$source: zaroza extract failed"
+  fi
+  # lhasa writes MS-DOS names in lower case; Windows keeps the stored case
+  theirs=$(cd "$work/reference" && find . -type f | sort -f)
+  [ -n "$theirs" ] || fail "$source: the reference wrote nothing"
+  [ "$(printf '%s\n' "$theirs" | wc -l)" = "$(cd "$drive_c/methods" && find . -type f | wc -l)" ] ||
+    fail "$source: the stub wrote other files than $reference"
+  while IFS= read -r f; do
+    ours=$(cd "$drive_c/methods" && find . -type f -ipath "$f" | head -n1)
+    [ -n "$ours" ] && cmp -s "$work/reference/$f" "$drive_c/methods/$ours" || fail "$source: $f differs from $reference's"
+  done <<<"$theirs"
+  echo "ok: $source"
+done
+
 # --- a library planted beside the package ---------------------------------------------------
 # Wine prefers its own libraries; told to prefer a program's (as Windows does for names
 # that are not known system libraries), the control program loads the planted one.
