@@ -18,42 +18,10 @@ runs=${RUNS:-5}
 for tool in lha lhasa 7z hyperfine python3 javac java; do
   command -v "$tool" >/dev/null || { echo "bench: $tool not installed"; exit 1; }
 done
-mkdir -p "$out/data"
+# shellcheck source=bench/corpus.sh
+. "$root/bench/corpus.sh"
+make_mixed_corpus "$out"
 cd "$out"
-if [ ! -f data/.complete ]; then
-  python3 - <<'PY'
-import random
-r = random.Random(2024)
-MiB = 1 << 20
-words = ('the of and to in is was for on that with as by at from archive header member '
-         'decoder dictionary position length block table code tree bits stream window '
-         'offset literal match Huffman canonical extract folder setup install progress').split()
-def text(n):
-    lines, size = [], 0
-    while size < n:
-        line = ' '.join(r.choices(words, k=r.randint(4, 14))) + '.\n'
-        lines.append(line)
-        size += len(line)
-    return ''.join(lines).encode()[:n]
-def binary(n):
-    # structured records: small counters, repeated opcodes, some noise
-    parts, size = [], 0
-    ops = [r.randbytes(r.randint(2, 8)) for _ in range(300)]
-    while size < n:
-        k = r.random()
-        if k < 0.6: b = r.choice(ops)
-        elif k < 0.8: b = (size & 0xFFFFFF).to_bytes(4, 'little')
-        else: b = r.randbytes(r.randint(1, 16))
-        parts.append(b)
-        size += len(b)
-    return b''.join(parts)[:n]
-open('data/text.txt', 'wb').write(text(24 * MiB))
-open('data/binary.bin', 'wb').write(binary(20 * MiB))
-open('data/random.bin', 'wb').write(r.randbytes(12 * MiB))
-open('data/zeros.bin', 'wb').write(bytes(8 * MiB))
-PY
-  touch data/.complete
-fi
 total=$(cat data/text.txt data/binary.bin data/random.bin data/zeros.bin | wc -c)
 jlha_jar=/usr/share/java/jlha.jar
 [ -f java/MakeArchive.class ] || javac -cp "$jlha_jar" -d java "$root/tests/lha/MakeArchive.java"
