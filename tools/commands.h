@@ -14,3 +14,4 @@ int commandPack(int argc, char** argv);
 int commandList(int argc, char** argv);
 int commandTest(int argc, char** argv);
 int commandExtract(int argc, char** argv);
+int commandArchive(int argc, char** argv);

@@ -12,6 +12,7 @@ const Command kCommands[] = {
     {"list", "list the members of an LHA archive or a package", commandList},
     {"test", "decode every member of an LHA archive or a package and check its CRC-16", commandTest},
     {"extract", "extract an LHA archive or a package with the stub's own worker", commandExtract},
+    {"archive", "write a plain LHA archive of files and folders", commandArchive},
 };
 
 void printUsage(FILE* out) {

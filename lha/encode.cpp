@@ -1,0 +1,351 @@
+// The member encoder: the input window, the fast parse (hash chains, lazy matching) and
+// the frame around both parses. Blocks are written by encode_block.cpp, the --best parse
+// lives in encode_optimal.cpp.
+#include "lha/encode.h"
+
+#include <algorithm>
+
+#include "lha/decode.h"
+#include "lha/encode_state.h"
+
+EncoderState encoder;
+
+namespace {
+
+// How hard the fast parse looks.
+struct FastParams {
+  uint32_t depth[3];     // candidates tried per search in the 3-, 8- and 16-byte chains
+  uint32_t goodLength;   // a pending match this long quarters the next walk
+  uint32_t lazyLength;   // a pending match this long is taken without a second search
+  uint32_t niceLength;   // a match this long ends the walk
+};
+
+constexpr FastParams kFastParams = {{8, 64, 64}, 16, 32, 128};
+
+// What a match saves against coding its bytes as literals, in sixteenths of a bit, by
+// the code lengths of the block before (flat guesses for the first block).
+int32_t matchScore(uint32_t length, uint32_t distance) {
+  const MatchScores& s = encoder.scores;
+  return static_cast<int32_t>(length) * s.literal - s.length[length] - s.slot[positionSlot(distance - 1)];
+}
+
+void flatScores() {
+  MatchScores& s = encoder.scores;
+  s.literal = 8 * 16;
+  for (int32_t& p : s.literalPrice) p = 8 * 16;
+  for (uint32_t l = 0; l <= kMaxMatch; ++l) s.length[l] = 7 * 16;
+  for (uint32_t j = 0; j < kMaxPositionSlots; ++j) s.slot[j] = static_cast<int32_t>(3 + slotExtraBits(j)) * 16;
+}
+
+void scoresFrom(const CodePrices& prices, std::span<const EncodeToken> tokens) {
+  MatchScores& s = encoder.scores;
+  uint64_t literals = 0, bits = 0;
+  for (const EncodeToken& t : tokens)
+    if (t.symbol < 256) {
+      ++literals;
+      bits += prices.symbol[t.symbol];
+    }
+  s.literal = literals ? static_cast<int32_t>(bits * 16 / literals) : 8 * 16;
+  for (uint32_t b = 0; b < 256; ++b) s.literalPrice[b] = static_cast<int32_t>(prices.symbol[b]) * 16;
+  for (uint32_t l = kMinMatch; l <= kMaxMatch; ++l)
+    s.length[l] = static_cast<int32_t>(prices.symbol[l + kMatchSymbolOffset]) * 16;
+  for (uint32_t j = 0; j < kMaxPositionSlots; ++j) s.slot[j] = static_cast<int32_t>(prices.slot[j]) * 16;
+}
+
+void flushTokens() {
+  EncoderState& e = encoder;
+  std::span<const EncodeToken> codes(e.tokens.data(), e.tokenCount);
+  CodePrices prices;
+  writeTokens(codes, &prices);
+  scoresFrom(prices, codes);
+  e.tokenCount = 0;
+}
+
+inline void emitLiteral(uint8_t byte) {
+  EncoderState& e = encoder;
+  e.tokens[e.tokenCount++] = {byte, 0};
+  if (e.tokenCount == kMaxBlockCodes) flushTokens();
+}
+
+inline void emitMatch(uint32_t length, uint32_t distance) {
+  EncoderState& e = encoder;
+  e.tokens[e.tokenCount++] = {static_cast<uint16_t>(length + kMatchSymbolOffset), static_cast<uint16_t>(distance - 1)};
+  if (e.tokenCount == kMaxBlockCodes) flushTokens();
+}
+
+// The fast parse's chains key positions by their first 3, 8 and 16 bytes: the longer
+// keys find long matches without walking past every 3-byte candidate.
+constexpr uint32_t kChainBytes[kChainCount] = {3, 8, 16};
+
+struct ChainKeys {
+  uint32_t bucket[kChainCount];
+};
+
+// Buckets of window index i; each needs kChainBytes bytes left to mean anything.
+inline ChainKeys keysAt(uint32_t i) {
+  const uint8_t* p = encoder.window.data() + i;
+  const uint32_t shift = encoder.hashShift;
+  uint64_t a = load64(p), b = load64(p + 8);
+  ChainKeys k;
+  k.bucket[0] = (static_cast<uint32_t>(a & 0xFFFFFF) * 2654435761u) >> shift;
+  k.bucket[1] = static_cast<uint32_t>((a * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
+  k.bucket[2] = static_cast<uint32_t>(((a * 0x9E3779B97F4A7C15ull ^ b) * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
+  return k;
+}
+
+// How many chains a position with `available` bytes left belongs to.
+inline uint32_t chainsFor(uint32_t available) {
+  uint32_t n = 0;
+  while (n < kChainCount && available >= kChainBytes[n]) ++n;
+  return n;
+}
+
+// Puts i at the head of its bucket in chain k.
+template <uint32_t k>
+inline void insertChain(uint32_t i, uint32_t bucket) {
+  EncoderState& e = encoder;
+  HashChain& c = e.chains[k];
+  uint32_t older = c.head[bucket];
+  uint32_t distance = i + 1 - older;
+  c.links[i & e.ringMask] = static_cast<uint16_t>(older && distance <= 0xFFFF ? distance : 0);
+  c.head[bucket] = i + 1;
+}
+
+// Puts i into the first n chains.
+inline void insertChains(uint32_t i, const ChainKeys& keys, uint32_t n) {
+  if (n > 0) insertChain<0>(i, keys.bucket[0]);
+  if (n > 1) insertChain<1>(i, keys.bucket[1]);
+  if (n > 2) insertChain<2>(i, keys.bucket[2]);
+}
+
+// Walks chain k from cur's bucket, nearest candidates first, at most `depth` of them.
+// Only a candidate longer than the best so far can score better (it is farther), so the
+// byte that would make it longer is tested first.
+template <uint32_t k>
+inline void walkChain(uint32_t bucket, uint32_t cur, uint32_t limit, uint32_t depth, uint32_t niceLength,
+                      FoundMatch& best) {
+  EncoderState& e = encoder;
+  const uint16_t* links = e.chains[k].links.data();
+  const uint8_t* w = e.window.data();
+  const uint32_t mask = e.ringMask;
+  const uint32_t low = oldestCandidate(cur);
+  uint32_t longest = best.length > kMinMatch - 1 ? best.length : kMinMatch - 1;
+  uint32_t stored = e.chains[k].head[bucket];
+  if (stored <= low || depth == 0) return;
+  const uint16_t start = static_cast<uint16_t>(w[cur] | w[cur + 1] << 8);
+  for (uint32_t c = stored - 1;;) {
+    if (w[c + longest] == w[cur + longest] && static_cast<uint16_t>(w[c] | w[c + 1] << 8) == start) {
+      uint32_t length = matchLength(w + c, w + cur, 2, limit);
+      if (length > longest) {
+        longest = length;
+        int32_t score = matchScore(length, cur - c);
+        if (score > best.score) best = {length, cur - c, score};
+        if (length >= niceLength || length == limit) return;
+      }
+    }
+    uint32_t step = links[c & mask];
+    if (--depth == 0 || step == 0 || c - low < step) return;
+    c -= step;
+  }
+}
+
+// How many chains i joins: the 3-byte chain always; a longer one only when i's bucket
+// in the chain below already holds a position still in reach, since a longer match
+// needs the shorter key to have occurred. Novel data so costs one chain, not three.
+inline uint32_t chainsToJoin(uint32_t i, const ChainKeys& keys, uint32_t n) {
+  EncoderState& e = encoder;
+  const uint32_t low = oldestCandidate(i);
+  uint32_t joined = n > 0 ? 1 : 0;
+  while (joined < n && e.chains[joined - 1].head[keys.bucket[joined - 1]] > low) ++joined;
+  return joined;
+}
+
+// Hashes every position before `to` that is not hashed yet.
+inline void hashUpTo(uint32_t to, uint32_t end) {
+  EncoderState& e = encoder;
+  for (uint32_t i = e.hashed; i < to; ++i) {
+    ChainKeys keys = keysAt(i);
+    insertChains(i, keys, chainsToJoin(i, keys, chainsFor(end - i)));
+  }
+  if (e.hashed < to) e.hashed = to;
+}
+
+// The best-scoring match at i: first among the candidates that share its first 16
+// bytes, then, when none was that long, its first 8, then the nearest 3-byte ones.
+// Hashes i afterwards.
+FoundMatch searchAt(uint32_t i, uint32_t end, uint32_t chainScale, const FastParams& fp) {
+  hashUpTo(i, end);
+  FoundMatch best = {0, 0, 0};
+  const uint32_t available = end - i;
+  const ChainKeys keys = keysAt(i);
+  const uint32_t n = chainsToJoin(i, keys, chainsFor(available));
+  const uint32_t limit = std::min(available, kMaxMatch);
+  if (n > 2) walkChain<2>(keys.bucket[2], i, limit, fp.depth[2] >> chainScale, fp.niceLength, best);
+  if (n > 1 && best.length < kChainBytes[2])
+    walkChain<1>(keys.bucket[1], i, limit, fp.depth[1] >> chainScale, fp.niceLength, best);
+  if (n > 0 && best.length < kChainBytes[1])
+    walkChain<0>(keys.bucket[0], i, limit, fp.depth[0] >> chainScale, fp.niceLength, best);
+  insertChains(i, keys, n);
+  encoder.hashed = i + 1;
+  return best;
+}
+
+// Codes from position up to `end`; when not final, stops where a match could reach past
+// the bytes held. A match found is coded only when the match at the next byte does not
+// save more (the literal it leaves behind counted); a match also takes in the literals
+// just before it that continue it. Long runs without matches are searched ever more
+// sparsely, so incompressible data costs little.
+void parseFast(uint32_t end, bool final) {
+  EncoderState& e = encoder;
+  const FastParams& fp = kFastParams;
+  const uint8_t* w = e.window.data();
+  const MatchScores& s = e.scores;
+  const uint32_t lookahead = kMaxMatch + 2;
+  const uint32_t stop = final ? end : (end > lookahead ? end - lookahead : 0);
+  uint32_t i = e.position;
+  while (i < stop) {
+    FoundMatch m = searchAt(i, end, 0, fp);
+    if (m.length == 0) {
+      uint32_t step = 1 + (++e.misses >> kMissShift);
+      if (step > stop - i) step = stop - i;
+      for (uint32_t k = 0; k < step; ++k) emitLiteral(w[i + k]);
+      i += step;
+      if (step > 1) e.hashed = i;  // skipped bytes stay out of the chains
+      continue;
+    }
+    e.misses = 0;
+    while (m.length < fp.lazyLength && i + 1 < end) {
+      uint32_t scale = m.length >= fp.goodLength ? 2 : 0;
+      FoundMatch next = searchAt(i + 1, end, scale, fp);
+      if (next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
+      emitLiteral(w[i++]);
+      m = next;
+    }
+    while (m.length < kMaxMatch && e.tokenCount > 0 && e.tokens[e.tokenCount - 1].symbol == w[i - 1] &&
+           i - 1 - e.memberStart >= m.distance && w[i - 1] == w[i - 1 - m.distance]) {
+      --e.tokenCount;
+      --i;
+      ++m.length;
+    }
+    emitMatch(m.length, m.distance);
+    i += m.length;
+  }
+  hashUpTo(i, end);
+  e.position = i;
+}
+
+void parse(bool final) {
+  if (encoder.effort == EncodeEffort::best) {
+    parseBest(encoder.windowFill, final);
+  } else {
+    parseFast(encoder.windowFill, final);
+  }
+}
+
+// Rebases stored window indices after a slide by `shift`; older ones become "none".
+void rebase(std::vector<uint32_t>& entries, uint32_t shift) {
+  for (uint32_t& v : entries) v = v > shift ? v - shift : 0;
+}
+
+// Makes room by moving the bytes the parse still needs to the front of the window.
+void slideWindow() {
+  EncoderState& e = encoder;
+  // keep a whole dictionary of the member behind position
+  uint32_t shift = oldestCandidate(e.position) / kSlideUnit * kSlideUnit;
+  if (shift == 0) return;
+  std::memmove(e.window.data(), e.window.data() + shift, e.windowFill - shift);
+  e.windowFill -= shift;
+  e.memberStart = e.memberStart > shift ? e.memberStart - shift : 0;
+  e.position -= shift;
+  e.hashed -= shift;
+  rebase(e.head, shift);
+  rebase(e.links, shift);
+  for (HashChain& c : e.chains) rebase(c.head, shift);
+}
+
+// Tables for a method and effort; they stay for the members that follow.
+void allocateTables(uint32_t method, EncodeEffort effort, const DecodeMethodRecord& m) {
+  EncoderState& e = encoder;
+  e.method = method;
+  e.effort = effort;
+  e.dictionarySize = uint32_t{1} << m.dictionaryBits;
+  e.positionCodeCount = m.positionCodeCount;
+  e.positionCountBits = m.positionCountBits;
+  e.window.assign(e.dictionarySize + kSlideUnit + kWindowBytes + kWindowPadding, 0);
+  e.windowFill = 0;
+  const bool best = effort == EncodeEffort::best;
+  const uint32_t hashBits = method == kMethodLh5 ? 14 : 16;
+  e.hashShift = 32 - hashBits;
+  // chains need one link per dictionary byte; trees two per node over twice the
+  // dictionary, so the node of a candidate at the full distance is still intact
+  const uint32_t ring = best ? 2 * e.dictionarySize : e.dictionarySize;
+  e.ringMask = ring - 1;
+  e.head.assign(best ? uint32_t{1} << hashBits : 0, 0);
+  e.links.assign(best ? 2 * ring : 0, 0);
+  for (HashChain& c : e.chains) {
+    c.head.assign(best ? 0 : uint32_t{1} << hashBits, 0);
+    c.links.assign(best ? 0 : ring, 0);
+  }
+  e.tokens.assign(best ? 0 : kMaxBlockCodes, EncodeToken{0, 0});
+  e.ready = true;
+}
+
+}  // namespace
+
+bool startEncoder(uint32_t method, EncodeEffort effort) {
+  const DecodeMethodRecord* m = findDecodeMethod(method);
+  if (!m || (method != kMethodLh5 && method != kMethodLh6 && method != kMethodLh7)) return false;
+  EncoderState& e = encoder;
+  if (!e.ready || e.method != method || e.effort != effort) allocateTables(method, effort, *m);
+  e.memberStart = e.windowFill;
+  e.position = e.windowFill;
+  e.hashed = e.windowFill;
+  e.misses = 0;
+  flatScores();
+  e.tokenCount = 0;
+  e.bitPending = 0;
+  e.bitCount = 0;
+  e.output.clear();
+  if (effort == EncodeEffort::best) startBestParse();
+  return true;
+}
+
+void encodeBytes(std::span<const uint8_t> bytes) {
+  EncoderState& e = encoder;
+  const uint32_t capacity = static_cast<uint32_t>(e.window.size()) - kWindowPadding;
+  while (!bytes.empty()) {
+    if (e.windowFill == capacity) {
+      parse(false);
+      slideWindow();
+    }
+    uint32_t room = capacity - e.windowFill;
+    uint32_t n = bytes.size() < room ? static_cast<uint32_t>(bytes.size()) : room;
+    std::memcpy(e.window.data() + e.windowFill, bytes.data(), n);
+    e.windowFill += n;
+    bytes = bytes.subspan(n);
+  }
+}
+
+void finishEncoder() {
+  EncoderState& e = encoder;
+  parse(true);
+  if (e.tokenCount > 0) flushTokens();
+  // the last bits, padded with zeros to a whole byte
+  while (e.bitCount >= 8) {
+    e.bitCount -= 8;
+    e.output.push_back(static_cast<uint8_t>(e.bitPending >> e.bitCount));
+  }
+  if (e.bitCount > 0) e.output.push_back(static_cast<uint8_t>(e.bitPending << (8 - e.bitCount)));
+  e.bitCount = 0;
+}
+
+std::vector<uint8_t>& encoderOutput() { return encoder.output; }
+
+std::vector<uint8_t> encodeMember(uint32_t method, EncodeEffort effort, std::span<const uint8_t> input) {
+  if (!startEncoder(method, effort)) return {};
+  encodeBytes(input);
+  finishEncoder();
+  std::vector<uint8_t> packed;
+  packed.swap(encoder.output);
+  return packed;
+}

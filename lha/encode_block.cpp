@@ -1,0 +1,314 @@
+// Static Huffman blocks for the encoder: optimal length-limited code lengths, the three
+// length lists and the codes, in the layout decodeCharStatic reads back.
+#include <algorithm>
+
+#include "lha/encode_state.h"
+#include "lha/huffman.h"
+
+namespace {
+
+constexpr uint32_t kMinSplitCodes = 4096;  // smaller halves never pay for a second header
+
+// The three codes of one block and what they are built from.
+struct BlockCodes {
+  uint32_t charFrequency[kCharCodeCount];
+  uint8_t charLength[kCharCodeCount];
+  uint16_t charCode[kCharCodeCount];
+  uint32_t charUsed;
+  uint32_t charSent;     // lengths in the list: up to the last used symbol
+  uint16_t charSingle;   // the symbol of a one-symbol code
+  uint32_t lengthFrequency[kCodeLengthCodeCount];
+  uint8_t lengthLength[kCodeLengthCodeCount];
+  uint16_t lengthCode[kCodeLengthCodeCount];
+  uint32_t lengthUsed;
+  uint32_t positionFrequency[kMaxPositionSlots];
+  uint8_t positionLength[kMaxPositionSlots];
+  uint16_t positionCode[kMaxPositionSlots];
+  uint32_t positionUsed;
+};
+
+struct CountBits {
+  uint64_t total = 0;
+  void put(uint32_t, uint32_t count) { total += count; }
+};
+struct SendBits {
+  void put(uint32_t value, uint32_t count) { putBits(value, count); }
+};
+
+uint32_t usedSymbols(std::span<const uint32_t> frequencies, uint16_t* last) {
+  uint32_t used = 0;
+  for (uint32_t s = 0; s < frequencies.size(); ++s)
+    if (frequencies[s]) {
+      ++used;
+      *last = static_cast<uint16_t>(s);
+    }
+  return used;
+}
+
+// Canonical code values: by length, then by symbol, counting up from zero.
+void assignCodes(std::span<const uint8_t> lengths, uint16_t* codes) {
+  uint32_t count[kMaxCodeLength + 1] = {};
+  for (uint8_t l : lengths) ++count[l];
+  count[0] = 0;
+  uint32_t next[kMaxCodeLength + 2];
+  uint32_t code = 0;
+  for (uint32_t len = 1; len <= kMaxCodeLength; ++len) {
+    code = (code + count[len - 1]) << 1;
+    next[len] = code;
+  }
+  for (uint32_t s = 0; s < lengths.size(); ++s) codes[s] = lengths[s] ? static_cast<uint16_t>(next[lengths[s]]++) : 0;
+}
+
+// A run of zero lengths in the character list: single zeros (symbol 0) for runs of one
+// or two, symbol 1 with 4 bits for 3 to 18, symbol 2 with 9 bits for 20 and more, and a
+// run of 19 as one zero and a run of 18.
+template <typename Visit>
+void forEachLengthToken(const uint8_t* lengths, uint32_t count, Visit visit) {
+  for (uint32_t i = 0; i < count;) {
+    uint32_t k = lengths[i++];
+    if (k != 0) {
+      visit(k + 2, 0);
+      continue;
+    }
+    uint32_t run = 1;
+    while (i < count && lengths[i] == 0) ++i, ++run;
+    if (run <= 2) {
+      for (uint32_t z = 0; z < run; ++z) visit(0, 0);
+    } else if (run <= 18) {
+      visit(1, run - 3);
+    } else if (run == 19) {
+      visit(0, 0);
+      visit(1, 15);
+    } else {
+      visit(2, run - 20);
+    }
+  }
+}
+
+void countTokens(std::span<const EncodeToken> tokens, BlockCodes& b) {
+  std::fill(std::begin(b.charFrequency), std::end(b.charFrequency), 0);
+  std::fill(std::begin(b.positionFrequency), std::end(b.positionFrequency), 0);
+  for (const EncodeToken& t : tokens) {
+    ++b.charFrequency[t.symbol];
+    if (t.symbol > 255) ++b.positionFrequency[positionSlot(t.position)];
+  }
+}
+
+// The codes of the frequencies already counted into b.
+void buildCodes(BlockCodes& b) {
+  uint16_t last = 0;
+  b.charUsed = usedSymbols(b.charFrequency, &last);
+  b.charSingle = last;
+  b.charSent = b.charUsed ? last + 1u : 0u;
+  buildCodeLengths(b.charFrequency, kMaxCodeLength, b.charLength);
+  assignCodes(b.charLength, b.charCode);
+
+  std::fill(std::begin(b.lengthFrequency), std::end(b.lengthFrequency), 0);
+  forEachLengthToken(b.charLength, b.charSent, [&](uint32_t token, uint32_t) { ++b.lengthFrequency[token]; });
+  b.lengthUsed = usedSymbols(b.lengthFrequency, &last);
+  buildCodeLengths(b.lengthFrequency, kMaxCodeLength, b.lengthLength);
+  assignCodes(b.lengthLength, b.lengthCode);
+
+  std::span<uint32_t> positions(b.positionFrequency, encoder.positionCodeCount);
+  b.positionUsed = usedSymbols(positions, &last);
+  buildCodeLengths(positions, kMaxCodeLength, std::span<uint8_t>(b.positionLength, encoder.positionCodeCount));
+  assignCodes(std::span<const uint8_t>(b.positionLength, encoder.positionCodeCount), b.positionCode);
+}
+
+// A small alphabet's length list: 0..6 in three bits, 7 and more as 111, one 1 bit per
+// length above 7 and a 0; after the `special`th length, a 2-bit count of zeros skipped.
+template <typename Sink>
+void sendSmallLengths(Sink& sink, const uint8_t* lengths, uint32_t alphabet, uint32_t countBits, uint32_t special) {
+  uint32_t n = alphabet;
+  while (n > 0 && lengths[n - 1] == 0) --n;
+  sink.put(n, countBits);
+  for (uint32_t i = 0; i < n;) {
+    uint32_t k = lengths[i++];
+    if (k <= 6) {
+      sink.put(k, 3);
+    } else {
+      sink.put((1u << (k - 3)) - 2, k - 3);
+    }
+    if (i == special) {
+      uint32_t zeros = 0;
+      while (zeros < 3 && i + zeros < n && lengths[i + zeros] == 0) ++zeros;
+      sink.put(zeros, 2);
+      i += zeros;
+    }
+  }
+}
+
+// Block size and the three lists. An alphabet with one symbol is sent as a count of 0
+// and that symbol, which the decoder then yields without reading bits.
+template <typename Sink>
+void sendBlockHeader(Sink& sink, const BlockCodes& b, uint32_t codes) {
+  sink.put(codes, 16);
+  if (b.charUsed >= 2) {
+    if (b.lengthUsed >= 2) {
+      sendSmallLengths(sink, b.lengthLength, kCodeLengthCodeCount, 5, 3);
+    } else {
+      uint16_t token = 0;
+      usedSymbols(b.lengthFrequency, &token);
+      sink.put(0, 5);
+      sink.put(token, 5);
+    }
+    sink.put(b.charSent, 9);
+    forEachLengthToken(b.charLength, b.charSent, [&](uint32_t token, uint32_t extra) {
+      sink.put(b.lengthCode[token], b.lengthLength[token]);
+      if (token == 1) sink.put(extra, 4);
+      if (token == 2) sink.put(extra, 9);
+    });
+  } else {
+    sink.put(0, 5);
+    sink.put(0, 5);
+    sink.put(0, 9);
+    sink.put(b.charSingle, 9);
+  }
+  if (b.positionUsed >= 2) {
+    sendSmallLengths(sink, b.positionLength, encoder.positionCodeCount, encoder.positionCountBits, 0);
+  } else {
+    uint16_t slot = 0;
+    usedSymbols(std::span<const uint32_t>(b.positionFrequency, encoder.positionCodeCount), &slot);
+    sink.put(0, encoder.positionCountBits);
+    sink.put(slot, encoder.positionCountBits);
+  }
+}
+
+uint64_t codedBits(const BlockCodes& b, uint32_t codes) {
+  CountBits count;
+  sendBlockHeader(count, b, codes);
+  uint64_t bits = count.total;
+  for (uint32_t s = 0; s < kCharCodeCount; ++s) bits += uint64_t{b.charFrequency[s]} * b.charLength[s];
+  for (uint32_t j = 0; j < encoder.positionCodeCount; ++j)
+    bits += uint64_t{b.positionFrequency[j]} * (b.positionLength[j] + slotExtraBits(j));
+  return bits;
+}
+
+void writeBlock(std::span<const EncodeToken> tokens, const BlockCodes& b) {
+  SendBits sink;
+  sendBlockHeader(sink, b, static_cast<uint32_t>(tokens.size()));
+  for (const EncodeToken& t : tokens) {
+    putBits(b.charCode[t.symbol], b.charLength[t.symbol]);
+    if (t.symbol > 255) {
+      uint32_t slot = positionSlot(t.position);
+      putBits(b.positionCode[slot], b.positionLength[slot]);
+      if (slot > 1) putBits(t.position - (1u << (slot - 1)), slot - 1);
+    }
+  }
+}
+
+}  // namespace
+
+void buildCodeLengths(std::span<const uint32_t> frequencies, uint32_t maxLength, std::span<uint8_t> lengths) {
+  constexpr uint32_t kMaxSymbols = kCharCodeCount;
+  std::fill(lengths.begin(), lengths.end(), 0);
+  uint16_t order[kMaxSymbols];
+  uint32_t n = 0;
+  for (uint32_t s = 0; s < frequencies.size() && s < kMaxSymbols; ++s)
+    if (frequencies[s]) order[n++] = static_cast<uint16_t>(s);
+  if (n < 2) return;
+  std::stable_sort(order, order + n, [&](uint16_t a, uint16_t b) { return frequencies[a] < frequencies[b]; });
+
+  // Package-merge: the list of the deepest level holds the leaves; each level above
+  // merges the leaves with the pairs of the level below. isLeaf records, per level,
+  // which items are leaves, which is all the lengths need afterwards.
+  uint8_t isLeaf[kMaxCodeLength][2 * kMaxSymbols];
+  uint64_t weight[2][2 * kMaxSymbols];
+  uint32_t size[kMaxCodeLength];
+  uint32_t deepest = maxLength - 1;
+  for (uint32_t i = 0; i < n; ++i) {
+    weight[deepest & 1][i] = frequencies[order[i]];
+    isLeaf[deepest][i] = 1;
+  }
+  size[deepest] = n;
+  for (uint32_t level = deepest; level-- > 0;) {
+    const uint64_t* below = weight[(level + 1) & 1];
+    uint64_t* here = weight[level & 1];
+    uint32_t pairs = size[level + 1] / 2;
+    uint32_t leaf = 0, pair = 0, k = 0;
+    while (leaf < n || pair < pairs) {
+      uint64_t pairWeight = pair < pairs ? below[2 * pair] + below[2 * pair + 1] : 0;
+      if (pair >= pairs || (leaf < n && frequencies[order[leaf]] <= pairWeight)) {
+        here[k] = frequencies[order[leaf++]];
+        isLeaf[level][k++] = 1;
+      } else {
+        here[k] = pairWeight;
+        isLeaf[level][k++] = 0;
+        ++pair;
+      }
+    }
+    size[level] = k;
+  }
+  // The 2n - 2 lightest items of the top list; every leaf among the chosen items of a
+  // level adds one bit to its code, every pair there chooses two items of the level below.
+  uint32_t chosen = 2 * n - 2;
+  for (uint32_t level = 0; level < maxLength && chosen > 0; ++level) {
+    uint32_t leaves = 0;
+    for (uint32_t k = 0; k < chosen; ++k) leaves += isLeaf[level][k];
+    for (uint32_t i = 0; i < leaves; ++i) ++lengths[order[i]];
+    chosen = 2 * (chosen - leaves);
+  }
+}
+
+uint64_t blockBits(std::span<const EncodeToken> tokens) {
+  BlockCodes b;
+  countTokens(tokens, b);
+  buildCodes(b);
+  return codedBits(b, static_cast<uint32_t>(tokens.size()));
+}
+
+namespace {
+
+void pricesFromCodes(const BlockCodes& b, CodePrices& prices) {
+  uint32_t dearest = 0;
+  for (uint8_t l : b.charLength) dearest = std::max<uint32_t>(dearest, l);
+  for (uint32_t s = 0; s < kCharCodeCount; ++s) prices.symbol[s] = b.charFrequency[s] ? b.charLength[s] : dearest + 1;
+  dearest = 0;
+  for (uint32_t j = 0; j < encoder.positionCodeCount; ++j) dearest = std::max<uint32_t>(dearest, b.positionLength[j]);
+  for (uint32_t j = 0; j < kMaxPositionSlots; ++j) {
+    uint32_t bits = j < encoder.positionCodeCount && b.positionFrequency[j] ? b.positionLength[j] : dearest + 1;
+    prices.slot[j] = bits + slotExtraBits(j);
+  }
+}
+
+// Writes tokens, whose frequencies `whole` holds, as one block or, where two codes cost
+// fewer bits, as its two halves, each considered the same way. *last receives the codes
+// of the last block written.
+void writeSplit(std::span<const EncodeToken> tokens, BlockCodes& whole, BlockCodes* last) {
+  buildCodes(whole);
+  const uint32_t codes = static_cast<uint32_t>(tokens.size());
+  if (codes >= 2 * kMinSplitCodes) {
+    const uint32_t half = codes / 2;
+    BlockCodes left, right;
+    countTokens(tokens.first(half), left);
+    for (uint32_t s = 0; s < kCharCodeCount; ++s) right.charFrequency[s] = whole.charFrequency[s] - left.charFrequency[s];
+    for (uint32_t j = 0; j < kMaxPositionSlots; ++j)
+      right.positionFrequency[j] = whole.positionFrequency[j] - left.positionFrequency[j];
+    buildCodes(left);
+    buildCodes(right);
+    if (codedBits(left, half) + codedBits(right, codes - half) < codedBits(whole, codes)) {
+      writeSplit(tokens.first(half), left, last);
+      writeSplit(tokens.subspan(half), right, last);
+      return;
+    }
+  }
+  writeBlock(tokens, whole);
+  *last = whole;
+}
+
+}  // namespace
+
+void writeTokens(std::span<const EncodeToken> tokens, CodePrices* prices) {
+  if (tokens.empty()) return;
+  BlockCodes whole, last;
+  countTokens(tokens, whole);
+  writeSplit(tokens, whole, &last);
+  if (prices) pricesFromCodes(last, *prices);
+}
+
+void pricesOf(std::span<const EncodeToken> tokens, CodePrices& prices) {
+  BlockCodes b;
+  countTokens(tokens, b);
+  buildCodes(b);
+  pricesFromCodes(b, prices);
+}

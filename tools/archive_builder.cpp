@@ -1,0 +1,516 @@
+// Plain LHA archives of files and folders: the members are planned first (names, order,
+// stamps, every check that can fail before a byte is written), then each file is packed
+// by the member encoder, or stored as -lh0- when packing does not make it smaller.
+#include "tools/archive_builder.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <csignal>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <optional>
+#include <string_view>
+
+#include "lha/encode.h"
+#include "lha/header.h"
+#include "lha/header_write.h"
+#include "sys/ui.h"
+#include "tools/tool_util.h"
+
+namespace {
+
+constexpr uint64_t kMaxMemberBytes = 0xFFFFFFFFull;  // the header's size fields
+constexpr size_t kReadPiece = 1 << 20;
+constexpr size_t kSpoolInMemory = 64 << 20;           // packed data beyond this goes to a file
+
+// Packed data of the member being written: its header, which comes first, needs the
+// packed size, so the data waits here.
+struct Spool {
+  std::vector<uint8_t> memory;
+  FILE* file = nullptr;
+  uint64_t size = 0;
+};
+
+// The state of the archive being written (one at a time).
+struct ArchiveWriting {
+  std::vector<uint8_t> buffer;
+  Spool spool;
+  uint64_t totalBytes = 0;   // of all files, for the progress bar
+  uint64_t doneBytes = 0;
+  char temporary[4096] = "";  // the temporary file a signal must remove
+};
+ArchiveWriting writing;
+
+bool fail(std::string* why, std::string text) {
+  if (why) *why = std::move(text);
+  return false;
+}
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+std::string systemError(const std::string& path, const char* what) {
+  return quoted(path) + ": " + what + ": " + std::strerror(errno);
+}
+
+// --- names ---
+
+bool validUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    auto c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+bool isAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Why Windows, or the extractor's path rules, could not create a file of this name.
+const char* windowsNameProblem(std::string_view name) {
+  for (char ch : name) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7F) return "holds a control character";
+    if (std::strchr(":;*?\"<>|\\", c)) return "holds a character the extractor refuses (: ; * ? \" < > | \\)";
+  }
+  if (name.back() == ' ' || name.back() == '.') return "ends in a space or a dot, which Windows drops";
+  std::string base(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  static const char* kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+  bool device = std::find(std::begin(kDevices), std::end(kDevices), base) != std::end(kDevices);
+  device |= base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+            base[3] >= '1' && base[3] <= '9';
+  if (device) return "is a name Windows keeps for a device";
+  return nullptr;
+}
+
+// A name from the file system (UTF-8) as stored: itself when ASCII, else in code page
+// 932, which must give the same text back.
+bool storedName(const std::string& utf8, std::string& stored, std::string* why) {
+  if (!validUtf8(utf8)) return fail(why, "the name is not valid UTF-8");
+  if (const char* problem = windowsNameProblem(utf8)) return fail(why, std::string("the name ") + problem);
+  if (isAscii(utf8)) {
+    stored = utf8;
+    return true;
+  }
+  std::optional<std::string> cp932 = utf8ToCodePage(utf8, 932);
+  std::optional<std::string> back = cp932 ? codePageToUtf8(*cp932, 932) : std::nullopt;
+  if (!back || *back != utf8 || cp932->find('\xFF') != std::string::npos)
+    return fail(why, "the name has characters that code page 932 cannot hold");
+  stored = *cp932;
+  return true;
+}
+
+// --- planning ---
+
+struct Entry {
+  std::vector<std::string> path;  // UTF-8 names from the top of the archive
+  PlannedMember member;
+};
+
+struct Plan {
+  std::vector<Entry> entries;
+  std::vector<std::pair<uint64_t, uint64_t>> walking;  // folders being walked (loops)
+};
+
+bool addEntry(Plan& plan, const std::string& source, std::vector<std::string> path, const struct stat& st) {
+  Entry e;
+  e.member.source = source;
+  e.member.folder = S_ISDIR(st.st_mode);
+  e.member.size = e.member.folder ? 0 : static_cast<uint64_t>(st.st_size);
+  e.member.modified = st.st_mtime;
+  e.member.readOnly = !(st.st_mode & S_IWUSR);
+  e.member.device = st.st_dev;
+  e.member.inode = st.st_ino;
+  e.path = std::move(path);
+  plan.entries.push_back(std::move(e));
+  return true;
+}
+
+bool walkFolder(Plan& plan, const std::string& folder, const std::vector<std::string>& path, std::string* why) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return fail(why, systemError(folder, "cannot read the folder"));
+  std::vector<std::string> names;
+  errno = 0;
+  while (dirent* d = readdir(dir)) {
+    if (std::strcmp(d->d_name, ".") && std::strcmp(d->d_name, "..")) names.emplace_back(d->d_name);
+    errno = 0;
+  }
+  bool listed = errno == 0;
+  closedir(dir);
+  if (!listed) return fail(why, systemError(folder, "cannot read the folder"));
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    std::string source = folder + (folder.back() == '/' ? "" : "/") + name;
+    struct stat st;
+    if (stat(source.c_str(), &st) != 0) return fail(why, systemError(source, "cannot read"));
+    std::vector<std::string> inner = path;
+    inner.push_back(name);
+    if (S_ISDIR(st.st_mode)) {
+      auto id = std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+      if (std::find(plan.walking.begin(), plan.walking.end(), id) != plan.walking.end())
+        return fail(why, quoted(source) + ": a link leads back into a folder that holds it");
+      addEntry(plan, source, inner, st);
+      plan.walking.push_back(id);
+      bool ok = walkFolder(plan, source, inner, why);
+      plan.walking.pop_back();
+      if (!ok) return false;
+    } else if (S_ISREG(st.st_mode)) {
+      addEntry(plan, source, inner, st);
+    } else {
+      return fail(why, quoted(source) + ": neither a file nor a folder");
+    }
+  }
+  return true;
+}
+
+bool addArgument(Plan& plan, const std::string& argument, std::string* why) {
+  if (argument.empty()) return fail(why, "an empty path");
+  struct stat st;
+  if (stat(argument.c_str(), &st) != 0) return fail(why, systemError(argument, "cannot read"));
+  if (S_ISDIR(st.st_mode)) {
+    plan.walking.assign(1, {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)});
+    return walkFolder(plan, argument, {}, why);
+  }
+  if (!S_ISREG(st.st_mode)) return fail(why, quoted(argument) + ": neither a file nor a folder");
+  std::string name = argument.substr(argument.find_last_of('/') + 1);
+  return addEntry(plan, argument, {name}, st);
+}
+
+std::string joinedPath(const std::vector<std::string>& path, bool folder) {
+  std::string s;
+  for (const std::string& p : path) s += (s.empty() ? "" : "/") + p;
+  return folder ? s + "/" : s;
+}
+
+// Windows takes names without regard to case: two that differ only there collide.
+std::string foldedPath(const std::vector<std::string>& path) {
+  std::string s = joinedPath(path, false);
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Sorted by stored path, name by name, so a folder's entry comes before what it holds;
+// a folder named by two arguments is entered once; any other name met twice is an error.
+bool orderEntries(Plan& plan, std::string* why) {
+  std::stable_sort(plan.entries.begin(), plan.entries.end(),
+                   [](const Entry& a, const Entry& b) { return a.path < b.path; });
+  std::map<std::string, size_t> seen;
+  std::vector<Entry> kept;
+  for (Entry& e : plan.entries) {
+    auto [at, added] = seen.emplace(foldedPath(e.path), kept.size());
+    if (!added) {
+      const Entry& first = kept[at->second];
+      if (first.member.folder && e.member.folder) continue;
+      return fail(why, quoted(first.member.source) + " and " + quoted(e.member.source) +
+                           " would both be stored as " + quoted(joinedPath(e.path, false)));
+    }
+    kept.push_back(std::move(e));
+  }
+  plan.entries.swap(kept);
+  return true;
+}
+
+bool storeNames(Entry& e, int headerLevel, std::string* why) {
+  PlannedMember& m = e.member;
+  m.shown = joinedPath(e.path, m.folder);
+  std::vector<std::string> stored(e.path.size());
+  for (size_t k = 0; k < e.path.size(); ++k) {
+    std::string problem;
+    if (!storedName(e.path[k], stored[k], &problem)) return fail(why, quoted(m.source) + ": " + problem);
+  }
+  if (!m.folder) {
+    m.name = stored.back();
+    stored.pop_back();
+  }
+  m.folders = std::move(stored);
+  if (m.size > kMaxMemberBytes) return fail(why, quoted(m.source) + ": 4 GiB or more; a member holds less");
+  // the names against what the header level holds, before anything is written
+  MemberRecord r;
+  r.level = static_cast<uint8_t>(headerLevel);
+  r.folders = m.folders;
+  r.name = m.name;
+  std::vector<uint8_t> header;
+  std::string problem;
+  if (!appendMemberHeader(r, header, &problem)) return fail(why, quoted(m.source) + ": " + problem);
+  return true;
+}
+
+// SOURCE_DATE_EPOCH: a decimal count of seconds, or unset.
+bool sourceDateEpoch(std::optional<int64_t>* value, std::string* why) {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  value->reset();
+  if (!text || !*text) return true;
+  char* end = nullptr;
+  errno = 0;
+  long long v = std::strtoll(text, &end, 10);
+  if (*end != '\0' || errno != 0 || v < 0 || !std::isdigit(static_cast<unsigned char>(text[0])))
+    return fail(why, std::string("SOURCE_DATE_EPOCH is not a number of seconds: '") + text + "'");
+  *value = v;
+  return true;
+}
+
+// --- writing ---
+
+bool spoolAppend(Spool& s, const std::vector<uint8_t>& bytes, std::string* why) {
+  if (s.memory.size() + bytes.size() > kSpoolInMemory) {
+    if (!s.file && !(s.file = std::tmpfile())) return fail(why, std::string("cannot make a temporary file: ") + std::strerror(errno));
+    if (std::fwrite(s.memory.data(), 1, s.memory.size(), s.file) != s.memory.size())
+      return fail(why, std::string("cannot write a temporary file: ") + std::strerror(errno));
+    s.memory.clear();
+  }
+  s.memory.insert(s.memory.end(), bytes.begin(), bytes.end());
+  s.size += bytes.size();
+  return true;
+}
+
+void spoolReset(Spool& s) {
+  if (s.file) std::fclose(s.file);
+  s.file = nullptr;
+  s.memory.clear();
+  s.size = 0;
+}
+
+bool putBytes(FILE* out, const uint8_t* bytes, size_t n, std::string* why) {
+  if (n && std::fwrite(bytes, 1, n, out) != n) return fail(why, std::string("cannot write the archive: ") + std::strerror(errno));
+  return true;
+}
+
+bool spoolCopyTo(Spool& s, FILE* out, std::string* why) {
+  if (s.file) {
+    std::rewind(s.file);
+    std::vector<uint8_t>& b = writing.buffer;
+    size_t n;
+    while ((n = std::fread(b.data(), 1, b.size(), s.file)) > 0)
+      if (!putBytes(out, b.data(), n, why)) return false;
+    if (std::ferror(s.file)) return fail(why, "cannot read a temporary file back");
+  }
+  return putBytes(out, s.memory.data(), s.memory.size(), why);
+}
+
+void reportProgress(uint64_t bytes) {
+  writing.doneBytes += bytes;
+  sys::sendProgress(static_cast<uint32_t>(writing.doneBytes / 1024));
+}
+
+// The file's bytes as they are, checked against what the first reading saw.
+bool copyStored(const PlannedMember& m, uint16_t crc, FILE* out, std::string* why) {
+  FILE* f = std::fopen(m.source.c_str(), "rb");
+  if (!f) return fail(why, systemError(m.source, "cannot read"));
+  std::vector<uint8_t>& b = writing.buffer;
+  uint64_t total = 0;
+  runningCrc16 = 0;
+  size_t n;
+  bool ok = true;
+  while (ok && (n = std::fread(b.data(), 1, b.size(), f)) > 0) {
+    total += n;
+    if (total > m.size) break;
+    crc16Update(b.data(), static_cast<uint32_t>(n));
+    ok = putBytes(out, b.data(), n, why);
+  }
+  bool readFailed = std::ferror(f);
+  std::fclose(f);
+  if (!ok) return false;
+  if (readFailed) return fail(why, systemError(m.source, "cannot read"));
+  if (total != m.size || runningCrc16 != crc) return fail(why, quoted(m.source) + ": changed while being read");
+  return true;
+}
+
+const char* packedMethodId(uint32_t method) {
+  const DecodeMethodRecord* r = findDecodeMethod(method);
+  return r ? r->name : "-lh5-";
+}
+
+bool writeFolderMember(const PlannedMember& m, const ArchiveOptions& o, FILE* out, std::string* why) {
+  MemberRecord r;
+  r.level = static_cast<uint8_t>(o.headerLevel);
+  r.methodId = "-lhd-";
+  r.folders = m.folders;
+  r.timeStamp = storedStamp(m.modified, o.headerLevel);
+  r.attribute = 0x10;
+  std::vector<uint8_t> header;
+  if (!appendMemberHeader(r, header, why)) return false;
+  return putBytes(out, header.data(), header.size(), why);
+}
+
+// Reads the file once: its CRC-16 and, when packing makes it smaller, its packed data.
+bool writeFileMember(const PlannedMember& m, const ArchiveOptions& o, FILE* out, std::string* why) {
+  FILE* f = std::fopen(m.source.c_str(), "rb");
+  if (!f) return fail(why, systemError(m.source, "cannot read"));
+  Spool& spool = writing.spool;
+  spoolReset(spool);
+  bool packing = m.size > 0 && startEncoder(o.method, o.best ? EncodeEffort::best : EncodeEffort::fast);
+  std::vector<uint8_t>& b = writing.buffer;
+  uint64_t total = 0;
+  runningCrc16 = 0;
+  bool ok = true;
+  size_t n;
+  while (ok && (n = std::fread(b.data(), 1, b.size(), f)) > 0) {
+    total += n;
+    if (total > m.size) break;  // grown since planned: refused below
+    crc16Update(b.data(), static_cast<uint32_t>(n));
+    if (packing) {
+      encodeBytes(std::span<const uint8_t>(b.data(), n));
+      ok = spoolAppend(spool, encoderOutput(), why);
+      encoderOutput().clear();
+      // no smaller than the file already: it will be stored
+      if (spool.size >= m.size) packing = false;
+    }
+    reportProgress(n);
+  }
+  bool readFailed = std::ferror(f);
+  std::fclose(f);
+  if (!ok) return false;
+  if (readFailed) return fail(why, systemError(m.source, "cannot read"));
+  if (total != m.size) return fail(why, quoted(m.source) + ": changed while being read");
+  const uint16_t crc = runningCrc16;
+  if (packing) {
+    finishEncoder();
+    if (!spoolAppend(spool, encoderOutput(), why)) return false;
+    encoderOutput().clear();
+    packing = spool.size < m.size;
+  }
+  MemberRecord r;
+  r.level = static_cast<uint8_t>(o.headerLevel);
+  r.methodId = packing ? packedMethodId(o.method) : "-lh0-";
+  r.folders = m.folders;
+  r.name = m.name;
+  r.packedSize = static_cast<uint32_t>(packing ? spool.size : m.size);
+  r.originalSize = static_cast<uint32_t>(m.size);
+  r.timeStamp = storedStamp(m.modified, o.headerLevel);
+  r.attribute = static_cast<uint8_t>(0x20 | (m.readOnly ? 0x01 : 0));
+  r.dataCrc = crc;
+  std::vector<uint8_t> header;
+  std::string problem;
+  if (!appendMemberHeader(r, header, &problem)) return fail(why, quoted(m.source) + ": " + problem);
+  if (!putBytes(out, header.data(), header.size(), why)) return false;
+  return packing ? spoolCopyTo(spool, out, why) : copyStored(m, crc, out, why);
+}
+
+bool checkOptions(const ArchiveOptions& o, std::string* why) {
+  if (o.method != kMethodLh5 && o.method != kMethodLh6 && o.method != kMethodLh7)
+    return fail(why, "the method is -lh5-, -lh6- or -lh7-");
+  if (o.headerLevel < 0 || o.headerLevel > 2) return fail(why, "the header level is 0, 1 or 2");
+  return true;
+}
+
+bool writePlanned(const std::vector<PlannedMember>& members, const ArchiveOptions& o, FILE* out, std::string* why) {
+  buildCrc16Table();
+  writing.buffer.resize(kReadPiece);
+  writing.totalBytes = writing.doneBytes = 0;
+  for (const PlannedMember& m : members) writing.totalBytes += m.size;
+  startProgressBar(static_cast<int64_t>(writing.totalBytes), o.progress);
+  bool ok = true;
+  for (const PlannedMember& m : members) {
+    ok = m.folder ? writeFolderMember(m, o, out, why) : writeFileMember(m, o, out, why);
+    if (!ok) break;
+  }
+  spoolReset(writing.spool);
+  stopProgressBar();
+  if (!ok) return false;
+  const uint8_t endMark = 0;
+  if (!putBytes(out, &endMark, 1, why)) return false;
+  if (std::fflush(out) != 0) return fail(why, std::string("cannot write the archive: ") + std::strerror(errno));
+  return true;
+}
+
+// A signal that ends the process while it writes leaves no temporary file behind.
+void removeTemporaryAndDie(int signal) {
+  if (writing.temporary[0]) unlink(writing.temporary);
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+}  // namespace
+
+uint32_t storedStamp(int64_t unixTime, int headerLevel) {
+  std::optional<int64_t> epoch;
+  if (sourceDateEpoch(&epoch, nullptr) && epoch && *epoch < unixTime) unixTime = *epoch;
+  if (headerLevel == 2) return static_cast<uint32_t>(std::clamp<int64_t>(unixTime, 0, 0xFFFFFFFF));
+  std::time_t t = static_cast<std::time_t>(unixTime);
+  std::tm local{};
+  if (!localtime_r(&t, &local) || local.tm_year < 80) return 0x00210000;  // 1980-01-01 00:00:00
+  if (local.tm_year > 207) return 0xFF9FBF7D;                               // 2107-12-31 23:59:58
+  return static_cast<uint32_t>(local.tm_year - 80) << 25 | static_cast<uint32_t>(local.tm_mon + 1) << 21 |
+         static_cast<uint32_t>(local.tm_mday) << 16 | static_cast<uint32_t>(local.tm_hour) << 11 |
+         static_cast<uint32_t>(local.tm_min) << 5 | static_cast<uint32_t>(local.tm_sec / 2);
+}
+
+bool planArchive(const std::vector<std::string>& paths, int headerLevel, std::vector<PlannedMember>& members,
+                 std::string* why) {
+  members.clear();
+  Plan plan;
+  for (const std::string& p : paths)
+    if (!addArgument(plan, p, why)) return false;
+  if (!orderEntries(plan, why)) return false;
+  for (Entry& e : plan.entries)
+    if (!storeNames(e, headerLevel, why)) return false;
+  if (plan.entries.empty()) return fail(why, "nothing to archive: the folders named are empty");
+  for (Entry& e : plan.entries) members.push_back(std::move(e.member));
+  return true;
+}
+
+bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions& options, FILE* out, std::string* why) {
+  std::optional<int64_t> epoch;
+  if (!checkOptions(options, why) || !sourceDateEpoch(&epoch, why)) return false;
+  std::vector<PlannedMember> members;
+  if (!planArchive(paths, options.headerLevel, members, why)) return false;
+  return writePlanned(members, options, out, why);
+}
+
+bool writeArchive(const std::vector<std::string>& paths, const ArchiveOptions& options, const std::string& output,
+                  std::string* why) {
+  std::optional<int64_t> epoch;
+  if (!checkOptions(options, why) || !sourceDateEpoch(&epoch, why)) return false;
+  std::vector<PlannedMember> members;
+  if (!planArchive(paths, options.headerLevel, members, why)) return false;
+  // an archive written before into a folder being archived is not taken into the new one
+  struct stat existing;
+  if (stat(output.c_str(), &existing) == 0) {
+    std::erase_if(members, [&](const PlannedMember& m) {
+      return !m.folder && m.device == static_cast<uint64_t>(existing.st_dev) &&
+             m.inode == static_cast<uint64_t>(existing.st_ino);
+    });
+    if (members.empty()) return fail(why, "nothing to archive but the output itself");
+  }
+  size_t slash = output.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : output.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? output : output.substr(slash + 1);
+  std::string temporary = folder + (folder.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
+  if (temporary.size() >= sizeof writing.temporary) return fail(why, quoted(output) + ": the path is too long");
+  int fd = mkstemp(temporary.data());
+  if (fd < 0) return fail(why, systemError(folder, "cannot create a file in"));
+  std::strcpy(writing.temporary, temporary.c_str());
+  struct sigaction onSignal = {}, before[3];
+  onSignal.sa_handler = removeTemporaryAndDie;
+  const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
+  for (int k = 0; k < 3; ++k) sigaction(signals[k], &onSignal, &before[k]);
+  // a new file, as any program would create it, not mkstemp's owner-only one
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  FILE* out = fdopen(fd, "wb");
+  bool ok = out != nullptr;
+  if (!ok) fail(why, systemError(temporary, "cannot write"));
+  if (ok) ok = writePlanned(members, options, out, why);
+  if (out && std::fclose(out) != 0 && ok) ok = fail(why, systemError(output, "cannot write"));
+  if (!out) close(fd);
+  if (ok && std::rename(temporary.c_str(), output.c_str()) != 0) ok = fail(why, systemError(output, "cannot write"));
+  if (!ok) unlink(temporary.c_str());
+  writing.temporary[0] = '\0';
+  for (int k = 0; k < 3; ++k) sigaction(signals[k], &before[k], nullptr);
+  return ok;
+}

@@ -1,0 +1,47 @@
+// Writing plain LHA archives of files and folders on the host.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "lha/decode.h"
+
+struct ArchiveOptions {
+  uint32_t method = kMethodLh5;   // kMethodLh5, kMethodLh6 or kMethodLh7 (lha/decode.h)
+  int headerLevel = 2;            // 0, 1 or 2
+  bool best = false;
+  bool progress = true;           // a progress bar on stderr when it is a terminal
+};
+// Writes an LHA archive of `paths` (files and folders; a folder stands for what it holds:
+// its members are stored by their paths relative to it, with -lhd- entries for the
+// folders inside it, so `zaroza pack ./dist` puts dist/setup.exe at the top) into `out`.
+// False with a one-line reason in *why.
+bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions& options, FILE* out, std::string* why);
+// The same into the file `output`, through a temporary name in its folder that is renamed
+// at the end; nothing is left behind on failure.
+bool writeArchive(const std::vector<std::string>& paths, const ArchiveOptions& options, const std::string& output, std::string* why);
+
+// What the archive holds, member by member, in the order written: a file argument by its
+// own name, a folder's contents by their paths relative to it. Names are stored in code
+// page 932 where they are not ASCII; stamps and attributes come from the files.
+struct PlannedMember {
+  std::string source;                 // where the bytes are read from
+  std::vector<std::string> folders;   // stored folder names above the member (or of it)
+  std::string name;                   // stored file name; empty for a folder entry
+  std::string shown;                  // the stored path in UTF-8, '/' between names
+  bool folder = false;
+  uint64_t size = 0;
+  int64_t modified = 0;               // seconds since 1970 (UTC)
+  bool readOnly = false;
+  uint64_t device = 0, inode = 0;
+};
+// The members of an archive of `paths`, sorted by stored path; false with a reason for
+// anything that cannot be stored as it is (unreadable, a name Windows or the header level
+// cannot hold, two members with one stored name, a file of 4 GiB or more).
+bool planArchive(const std::vector<std::string>& paths, int headerLevel, std::vector<PlannedMember>& members,
+                 std::string* why);
+
+// Stamps as stored: level 2 Unix time, levels 0 and 1 local MS-DOS date-time (clamped
+// to what each can hold). SOURCE_DATE_EPOCH, when set, caps every stamp.
+uint32_t storedStamp(int64_t unixTime, int headerLevel);
