@@ -1,10 +1,12 @@
 // zaroza pack: stub + configuration block + LHA archive -> self-extracting file.
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "lha/stream.h"
+#include "tools/archive_builder.h"
 #include "tools/commands.h"
 #include "tools/lha_archive.h"
 #include "tools/package.h"
@@ -14,8 +16,14 @@ namespace {
 
 const char kUsage[] =
     "usage: zaroza pack [OPTIONS] -o OUTPUT ARCHIVE\n"
+    "       zaroza pack [OPTIONS] -o OUTPUT PATH...      (files and folders)\n"
     "\n"
-    "Appends a configuration block and an LHA archive to the stub.\n"
+    "Appends a configuration block and an LHA archive to the stub. Given an archive, it is\n"
+    "checked first: one in which no member header is found, or whose members fail their\n"
+    "CRC-16, is refused. Given folders, several paths, or --files, the archive is written\n"
+    "here (as zaroza archive does): a folder stands for what it holds, so\n"
+    "    zaroza pack ./dist -o setup.exe --command setup.exe\n"
+    "puts dist/setup.exe at the top of the destination.\n"
     "  -o, --output FILE     the package to write\n"
     "  --stub FILE           the stub (default: zaroza-sfx.exe of the build tree)\n"
     "  --dest TEXT           destination folder; may begin with %temp%, %ProgramFiles%,\n"
@@ -31,11 +39,13 @@ const char kUsage[] =
     "  --no-crc              store no CRC-32 of the archive\n"
     "  --codepage 932|1252   code page of the texts in the block (default: 1252 when\n"
     "                        they fit, else 932)\n"
+    "  --files               a single file is a file to pack, not an archive\n"
+    "  --method M, --level N, --best   the archive written from files: method lh5 (the\n"
+    "                        default), lh6 or lh7; header level 0, 1 or 2 (the default)\n"
     "  --variant CHAR, --magic TEXT   raw block fields, for tests\n"
-    "  --no-check            pack the archive unchecked, even one whose members fail\n"
+    "  --no-check            pack an archive unchecked, even one whose members fail\n"
     "                        (for tests of damaged packages)\n"
-    "The archive is checked first: one in which no member header is found, or whose\n"
-    "members fail their CRC-16, is refused.\n";
+    "The package is written under a temporary name and renamed once complete.\n";
 
 // What the stub will meet on the user's machine: a first member header, and members that
 // decode to their CRC-16. Anything else is refused here rather than shipped.
@@ -64,6 +74,26 @@ bool archiveWillExtract(const std::string& path, std::string* why) {
   }
   closeArchiveStream();
   return true;
+}
+
+// The archive of files and folders, written here, in memory for the package.
+std::optional<std::vector<uint8_t>> archiveOfFiles(const std::vector<std::string>& paths,
+                                                   const ArchiveOptions& options, std::string* why) {
+  FILE* f = std::tmpfile();
+  if (!f) {
+    *why = "no room for a temporary archive";
+    return std::nullopt;
+  }
+  std::optional<std::vector<uint8_t>> bytes;
+  if (writeArchiveTo(paths, options, f, why) && std::fflush(f) == 0) {
+    long size = (std::fseek(f, 0, SEEK_END) == 0) ? std::ftell(f) : -1;
+    std::vector<uint8_t> all(size > 0 ? static_cast<size_t>(size) : 0);
+    std::rewind(f);
+    if (size >= 0 && std::fread(all.data(), 1, all.size(), f) == all.size()) bytes = std::move(all);
+    else *why = "the temporary archive could not be read back";
+  }
+  std::fclose(f);
+  return bytes;
 }
 
 int usageError(const std::string& why) {
@@ -112,8 +142,10 @@ bool encodeTexts(const std::vector<const std::string*>& in, const std::vector<st
 
 int commandPack(int argc, char** argv) {
   PackageSettings s;
-  std::string output, stubPath, archivePath, codePage, variant, dest, command, title, prompt;
-  bool check = true;
+  std::string output, stubPath, codePage, variant, dest, command, title, prompt, method, level;
+  std::vector<std::string> paths;
+  ArchiveOptions archiveOptions;
+  bool check = true, files = false;
   for (int i = 1; i < argc;) {
     std::string_view a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -124,7 +156,8 @@ int commandPack(int argc, char** argv) {
         takeOption(argc, argv, i, "--stub", stubPath) || takeOption(argc, argv, i, "--dest", dest) ||
         takeOption(argc, argv, i, "--command", command) || takeOption(argc, argv, i, "--title", title) ||
         takeOption(argc, argv, i, "--prompt", prompt) || takeOption(argc, argv, i, "--codepage", codePage) ||
-        takeOption(argc, argv, i, "--variant", variant) || takeOption(argc, argv, i, "--magic", s.magic))
+        takeOption(argc, argv, i, "--variant", variant) || takeOption(argc, argv, i, "--magic", s.magic) ||
+        takeOption(argc, argv, i, "--method", method) || takeOption(argc, argv, i, "--level", level))
       continue;
     if (a == "--no-confirm") s.noConfirm = 1;
     else if (a == "--no-open-folder") s.openFolderAfter = 0;
@@ -133,12 +166,23 @@ int commandPack(int argc, char** argv) {
     else if (a == "--needs-64bit") s.variant = '6';
     else if (a == "--no-crc") s.withCrc32 = false;
     else if (a == "--no-check") check = false;
+    else if (a == "--files") files = true;
+    else if (a == "--best") archiveOptions.best = true;
     else if (a.size() > 1 && a[0] == '-') return usageError("unknown option '" + std::string(a) + "'");
-    else if (archivePath.empty()) archivePath = a;
-    else return usageError("one ARCHIVE only");
+    else paths.emplace_back(a);
     i++;
   }
-  if (output.empty() || archivePath.empty()) return usageError("need -o OUTPUT and ARCHIVE");
+  if (output.empty() || paths.empty()) return usageError("need -o OUTPUT and an ARCHIVE or PATH...");
+  // One plain file is an archive to pack; folders, several paths or --files make one.
+  files = files || paths.size() > 1 || std::filesystem::is_directory(paths[0]);
+  if (!files && (!method.empty() || !level.empty() || archiveOptions.best))
+    return usageError("--method, --level and --best shape an archive written from files (add --files)");
+  if (method == "lh5" || method.empty()) archiveOptions.method = kMethodLh5;
+  else if (method == "lh6") archiveOptions.method = kMethodLh6;
+  else if (method == "lh7") archiveOptions.method = kMethodLh7;
+  else return usageError("--method takes lh5, lh6 or lh7");
+  if (level == "0" || level == "1" || level == "2") archiveOptions.headerLevel = level[0] - '0';
+  else if (!level.empty()) return usageError("--level takes 0, 1 or 2");
   if (!codePage.empty() && codePage != "932" && codePage != "1252") return usageError("--codepage takes 932 or 1252");
   if (!variant.empty()) {
     if (variant.size() != 1) return usageError("--variant takes one character");
@@ -160,13 +204,16 @@ int commandPack(int argc, char** argv) {
     return 1;
   }
   std::string why;
-  if (check && !archiveWillExtract(archivePath, &why)) {
-    std::fprintf(stderr, "zaroza pack: %s; nothing written\n", why.c_str());
-    return 1;
+  std::optional<std::vector<uint8_t>> archive;
+  if (files) {
+    archive = archiveOfFiles(paths, archiveOptions, &why);
+  } else if (check && !archiveWillExtract(paths[0], &why)) {
+    why += " (to pack the file itself, add --files)";
+  } else if (!(archive = readWholeFile(paths[0]))) {
+    why = "cannot read archive " + paths[0];
   }
-  auto archive = readWholeFile(archivePath);
   if (!archive) {
-    std::fprintf(stderr, "zaroza pack: cannot read archive %s\n", archivePath.c_str());
+    std::fprintf(stderr, "zaroza pack: %s; nothing written\n", why.c_str());
     return 1;
   }
   padForSigning(stub->size(), *archive);

@@ -25,10 +25,16 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
 }
 
 bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  // Under a name of its own until complete: a failed write never leaves half a file
+  // where the finished one belongs, nor costs the one that was there.
+  std::string partial = path + ".partial-" + std::to_string(getpid());
+  FILE* f = std::fopen(partial.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return std::fclose(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (ok && std::rename(partial.c_str(), path.c_str()) == 0) return true;
+  std::remove(partial.c_str());
+  return false;
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 // Whole file, or nothing when it cannot be read.
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path);
+// Written through a temporary name beside `path`, renamed once complete.
 bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Text conversions between a Windows code page (932 or 1252) and UTF-8.

@@ -85,6 +85,22 @@ printf 'X' | dd of="$work/damaged.lzh" bs=1 seek=100 conv=notrunc status=none
 expect_status 1 "pack a damaged archive" "$zaroza" pack --stub "$stub" -o "$work/d.exe" "$work/damaged.lzh"
 expect_text "pack a damaged archive" "does not extract (CRC-16"
 [ ! -e "$work/d.exe" ] || fail "pack a damaged archive: a package was written"
+# files and folders: the archive is written here; a folder stands for what it holds
+mkdir -p "$work/dist/docs"
+printf 'guide' >"$work/dist/docs/guide.txt"
+printf 'setup' >"$work/dist/setup.exe"
+expect_status 0 "pack a folder" "$zaroza" pack --stub "$stub" -o "$work/f.exe" --command setup.exe "$work/dist"
+expect_status 0 "list the folder's package" "$zaroza" list "$work/f.exe"
+expect_text "folder's package" " setup.exe"
+expect_text "folder's package" "docs\guide.txt"
+expect_status 1 "one plain file is taken for an archive" "$zaroza" pack --stub "$stub" -o "$work/g.exe" "$work/dist/setup.exe"
+expect_text "plain file" "add --files"
+expect_status 0 "--files packs it" "$zaroza" pack --stub "$stub" -o "$work/g.exe" --files "$work/dist/setup.exe"
+expect_status 2 "--method with an archive" "$zaroza" pack --stub "$stub" -o "$work/h.exe" --method lh7 "$archive"
+expect_status 1 "a missing file among the paths" "$zaroza" pack --stub "$stub" -o "$work/i.exe" "$work/dist" "$work/nothing"
+[ ! -e "$work/i.exe" ] || fail "a failed pack left a package behind"
+[ -z "$(ls "$work" | grep partial)" ] || fail "a temporary file stayed"
+
 # a package is a multiple of 8 bytes long, so signing adds no padding the CRC-32 would see
 [ $(( $(stat -c %s "$work/pkg.exe") % 8 )) -eq 0 ] || fail "package length not a multiple of 8"
 
