@@ -180,6 +180,34 @@ cmp -s epoch.lzh epoch2.lzh || fail "SOURCE_DATE_EPOCH: a touched file changed t
 "$zaroza" list epoch.lzh | grep -q "2001-09-09 01:46:40Z  0x20 0x[0-9A-F]* text.txt" || fail "SOURCE_DATE_EPOCH: stamp not capped"
 "$zaroza" list epoch.lzh | grep -q "1985-07-12 .*old.txt$" || fail "SOURCE_DATE_EPOCH: an older stamp was changed"
 
+# the command line: usage errors, failures that write nothing, progress on a terminal
+expect_status() {  # expected-status description command...
+  local want=$1 what=$2
+  shift 2
+  "$@" >cli.log 2>&1
+  local got=$?
+  [ "$got" -eq "$want" ] || { fail "$what: exit $got, expected $want"; cat cli.log; }
+}
+expect_status 0 "--help" "$zaroza" archive --help
+expect_status 2 "no arguments" "$zaroza" archive
+expect_status 2 "no output" "$zaroza" archive data
+expect_status 2 "method lh4" "$zaroza" archive --method lh4 -o x.lzh data
+expect_status 2 "level 3" "$zaroza" archive --level 3 -o x.lzh data
+expect_status 2 "unknown option" "$zaroza" archive --fast -o x.lzh data
+expect_status 1 "missing input" "$zaroza" archive -o x.lzh data nowhere
+grep -q "zaroza archive: 'nowhere': cannot read: No such file or directory" cli.log || fail "missing input: message"
+mkdir long && : >"long/$(printf 'n%.0s' $(seq 1 232))"
+expect_status 1 "name too long for level 0" "$zaroza" archive --level 0 -o x.lzh long
+grep -q "too long for header level 0" cli.log || fail "name too long: message"
+[ ! -e x.lzh ] && [ -z "$(ls -a | grep '^\.x\.lzh\.')" ] || fail "a failed run left a file behind"
+if command -v script >/dev/null; then
+  head -c 6000000 /dev/zero >big.bin
+  script -qec "'$zaroza' archive -o big.lzh big.bin" /dev/null >tty.log 2>&1
+  grep -q "\] *[0-9]*%" tty.log || fail "no progress bar on a terminal"
+  "$zaroza" archive -o big2.lzh big.bin 2>tty2.log >/dev/null
+  [ ! -s tty2.log ] || fail "a progress bar without a terminal"
+fi
+
 [ "$archives" -eq 18 ] || fail "only $archives of 18 archives written"
 if [ "$failures" -eq 0 ]; then
   echo "archive_peers: 18 archives (lh5/lh6/lh7 x levels 0/1/2 x fast/best) extract alike with lhasa, 7z, lha and zaroza"
