@@ -48,9 +48,9 @@ fast, best, lha = (int(v) for v in sys.argv[3:6])
 t = {r['command']: r['median'] for r in json.load(open(path))['results']}
 size = {'zaroza': fast, 'zaroza --best': best, 'lha': lha}
 for name in ('zaroza', 'zaroza --best', 'lha'):
-    print(f"-lh{m}-  {name:<14} {t[name]:9.2f} {size[name]:11d} {size[name] / lha:7.3f} {t['lha'] / t[name]:7.2f}")
-print(f"SUMMARY -lh{m}-: default {fast / lha:.3f} of lha's size (aim <= 1.000), {t['lha'] / t['zaroza']:.2f}x "
-      f"as fast (aim >= 4); --best {best / lha:.3f} of lha's size (aim <= 0.950), "
+    print(f"-lh{m}-  {name:<14} {t[name]:9.2f} {size[name]:11d} {size[name] / lha:7.4f} {t['lha'] / t[name]:7.2f}")
+print(f"SUMMARY -lh{m}-: default {fast / lha:.4f} of lha's size (aim <= 1.000), {t['lha'] / t['zaroza']:.2f}x "
+      f"as fast (aim >= 4); --best {best / lha:.4f} of lha's size (aim <= 0.950), "
       f"{t['lha'] / t['zaroza --best']:.2f}x as fast")
 PY
 )

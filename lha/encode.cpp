@@ -14,7 +14,7 @@ namespace {
 
 // How hard the fast parse looks.
 struct FastParams {
-  uint32_t depth[3];     // candidates tried per search in the 3-, 8- and 16-byte chains
+  uint32_t depth[3];     // candidates tried per search in the 3-, 6- and 12-byte chains
   uint32_t goodLength;   // a pending match this long quarters the next walk
   uint32_t lazyLength;   // a pending match this long is taken without a second search
   uint32_t niceLength;   // a match this long ends the walk
@@ -73,9 +73,9 @@ inline void emitMatch(uint32_t length, uint32_t distance) {
   if (e.tokenCount == kMaxBlockCodes) flushTokens();
 }
 
-// The fast parse's chains key positions by their first 3, 8 and 16 bytes: the longer
+// The fast parse's chains key positions by their first 3, 6 and 12 bytes: the longer
 // keys find long matches without walking past every 3-byte candidate.
-constexpr uint32_t kChainBytes[kChainCount] = {3, 8, 16};
+constexpr uint32_t kChainBytes[kChainCount] = {3, 6, 12};
 
 struct ChainKeys {
   uint32_t bucket[kChainCount];
@@ -88,8 +88,9 @@ inline ChainKeys keysAt(uint32_t i) {
   uint64_t a = load64(p), b = load64(p + 8);
   ChainKeys k;
   k.bucket[0] = (static_cast<uint32_t>(a & 0xFFFFFF) * 2654435761u) >> shift;
-  k.bucket[1] = static_cast<uint32_t>((a * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
-  k.bucket[2] = static_cast<uint32_t>(((a * 0x9E3779B97F4A7C15ull ^ b) * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
+  const uint64_t six = a << 16, twelve = (a * 0x9E3779B97F4A7C15ull) ^ (b << 32);
+  k.bucket[1] = static_cast<uint32_t>((six * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
+  k.bucket[2] = static_cast<uint32_t>((twelve * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
   return k;
 }
 
@@ -170,8 +171,8 @@ inline void hashUpTo(uint32_t to, uint32_t end) {
   if (e.hashed < to) e.hashed = to;
 }
 
-// The best-scoring match at i: first among the candidates that share its first 16
-// bytes, then, when none was that long, its first 8, then the nearest 3-byte ones.
+// The best-scoring match at i: first among the candidates that share its first 12
+// bytes, then, when none was that long, its first 6, then the nearest 3-byte ones.
 // Hashes i afterwards.
 FoundMatch searchAt(uint32_t i, uint32_t end, uint32_t chainScale, const FastParams& fp) {
   hashUpTo(i, end);
