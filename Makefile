@@ -51,6 +51,7 @@ screenshots: deps win32
 
 bench: deps host
 	bash bench/decode.sh
+	bash bench/encode.sh
 
 clean:
 	rm -rf build

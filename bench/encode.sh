@@ -6,16 +6,10 @@
 # smaller, speed > 1.0 is faster.
 # usage: bench/encode.sh   (RUNS=N to change the run count, default 3)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-zaroza=$root/build/host/zaroza
-out=$root/build/bench
-runs=${RUNS:-3}
-[ -x "$zaroza" ] || { echo "bench: build the host tree first (make host)"; exit 1; }
-for tool in lha lhasa gzip hyperfine python3; do
-  command -v "$tool" >/dev/null || { echo "bench: $tool not installed"; exit 1; }
-done
 # shellcheck source=bench/corpus.sh
-source "$root/bench/corpus.sh"
+source "$(dirname "$0")/corpus.sh"
+bench_paths 3
+need_tools lha lhasa gzip hyperfine python3
 make_mixed_corpus "$out"
 cd "$out"
 files="text.txt binary.bin random.bin zeros.bin"
