@@ -231,6 +231,7 @@ void buildCodeLengths(std::span<const uint32_t> frequencies, uint32_t maxLength,
   for (uint32_t s = 0; s < frequencies.size() && s < kMaxSymbols; ++s)
     if (frequencies[s]) order[n++] = static_cast<uint16_t>(s);
   if (n < 2) return;
+  maxLength = std::min(maxLength, kMaxCodeLength);  // the arrays below hold 16 levels
   std::stable_sort(order, order + n, [&](uint16_t a, uint16_t b) { return frequencies[a] < frequencies[b]; });
 
   // Package-merge: the list of the deepest level holds the leaves; each level above
