@@ -219,7 +219,7 @@ void parseFast(uint32_t end, bool final) {
     e.misses = 0;
     while (m.length < fp.lazyLength && i + 1 < end) {
       FoundMatch next = searchAt(i + 1, end, fp);
-      if (next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
+      if (next.length == 0 || next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
       emitLiteral(w[i++]);
       m = next;
     }

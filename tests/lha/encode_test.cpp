@@ -289,6 +289,32 @@ TEST_P(CodeLengths, CompleteLimitedAndOptimal) {
 INSTANTIATE_TEST_SUITE_P(Frequencies, CodeLengths, ::testing::ValuesIn(lengthCases()),
                          [](const ::testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.what); });
 
+// The fast parse leaves a match for the one at the next byte only when that one saves
+// more; no match at all there must never win, however cheap the literal left behind
+// (found by the fuzz target: the literals taken back into the empty match gave a
+// distance of 0). Prices where the literal X costs 1 bit against 8 on average, a
+// 3-byte match far enough back to save only 5 bits, and nothing at the byte after it.
+TEST(FastParse, NoMatchNeverBeatsAMatch) {
+  // a filler of matches (searches that find nothing would be thinned out), then the
+  // first three bytes again and a byte no earlier trigram continues with
+  Bytes input = {'X', 'b', 'c'};
+  while (input.size() < 1000) input.insert(input.end(), {'m', 'n', 'o', 'p'});
+  input.insert(input.end(), {'X', 'b', 'c', 'q', 'r', 's', 't'});
+  ASSERT_TRUE(startEncoder(kMethodLh5, EncodeEffort::fast));
+  MatchScores& s = encoder.scores;
+  s.literal = 8 * 16;
+  for (int32_t& p : s.literalPrice) p = 8 * 16;
+  s.literalPrice['X'] = 16;
+  for (int32_t& l : s.length) l = 7 * 16;
+  for (uint32_t j = 0; j < kMaxPositionSlots; ++j) s.slot[j] = static_cast<int32_t>(3 + slotExtraBits(j)) * 16;
+  encodeBytes(input);
+  finishEncoder();
+  Bytes packed = encoderOutput();
+  encoderOutput().clear();
+  DecodeResult d = decodeBytes(kMethodLh5, packed, static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(input.size()));
+  EXPECT_TRUE(d.output == input);
+}
+
 // A block of codes that take no bits must not end on a byte boundary (jlha's lha needs a
 // bit behind the last such code, 7z refuses a byte of padding): whatever the bit
 // position it starts at.
