@@ -53,6 +53,7 @@ bench: host win32
 	@bash scripts/install-deps.sh --bench
 	bash bench/decode.sh
 	bash bench/extract.sh
+	bash bench/encode.sh
 
 clean:
 	rm -rf build

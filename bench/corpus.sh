@@ -2,6 +2,24 @@
 # The benchmarks' data, sourced by bench/*.sh: a deterministic ~64 MiB mixed corpus (text,
 # binary-like records, incompressible bytes, zeros) and its archives made by jlha's `lha`.
 
+# bench_paths DEFAULT_RUNS: root (the checkout), zaroza (the host tool, which must be
+# built), out (build/bench) and runs (RUNS, else DEFAULT_RUNS).
+bench_paths() {
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  zaroza=$root/build/host/zaroza
+  out=$root/build/bench
+  runs=${RUNS:-$1}
+  [ -x "$zaroza" ] || { echo "bench: build the host tree first (make host)"; exit 1; }
+}
+
+# need_tools TOOL...: ends the benchmark when one is not installed.
+need_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "bench: $tool not installed"; exit 1; }
+  done
+}
+
 # make_mixed_corpus DIR: DIR/data/{text.txt,binary.bin,random.bin,zeros.bin}, made once.
 make_mixed_corpus() {
   mkdir -p "$1/data"

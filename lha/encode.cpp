@@ -14,13 +14,15 @@ namespace {
 
 // How hard the fast parse looks.
 struct FastParams {
-  uint32_t depth[3];     // candidates tried per search in the 3-, 8- and 16-byte chains
-  uint32_t goodLength;   // a pending match this long quarters the next walk
+  uint32_t depth[3];     // candidates tried per search in the 3-, 6- and 12-byte chains
   uint32_t lazyLength;   // a pending match this long is taken without a second search
   uint32_t niceLength;   // a match this long ends the walk
 };
 
-constexpr FastParams kFastParams = {{8, 64, 64}, 16, 32, 128};
+// A match of 8 bytes or more is taken as found: looking one byte further for a better
+// one costs a search and, with the literals before a match taken back into it, rarely
+// finds one.
+constexpr FastParams kFastParams = {{8, 64, 64}, 8, 128};
 
 // What a match saves against coding its bytes as literals, in sixteenths of a bit, by
 // the code lengths of the block before (flat guesses for the first block).
@@ -73,9 +75,9 @@ inline void emitMatch(uint32_t length, uint32_t distance) {
   if (e.tokenCount == kMaxBlockCodes) flushTokens();
 }
 
-// The fast parse's chains key positions by their first 3, 8 and 16 bytes: the longer
+// The fast parse's chains key positions by their first 3, 6 and 12 bytes: the longer
 // keys find long matches without walking past every 3-byte candidate.
-constexpr uint32_t kChainBytes[kChainCount] = {3, 8, 16};
+constexpr uint32_t kChainBytes[kChainCount] = {3, 6, 12};
 
 struct ChainKeys {
   uint32_t bucket[kChainCount];
@@ -88,8 +90,9 @@ inline ChainKeys keysAt(uint32_t i) {
   uint64_t a = load64(p), b = load64(p + 8);
   ChainKeys k;
   k.bucket[0] = (static_cast<uint32_t>(a & 0xFFFFFF) * 2654435761u) >> shift;
-  k.bucket[1] = static_cast<uint32_t>((a * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
-  k.bucket[2] = static_cast<uint32_t>(((a * 0x9E3779B97F4A7C15ull ^ b) * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
+  const uint64_t six = a << 16, twelve = (a * 0x9E3779B97F4A7C15ull) ^ (b << 32);
+  k.bucket[1] = static_cast<uint32_t>((six * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
+  k.bucket[2] = static_cast<uint32_t>((twelve * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
   return k;
 }
 
@@ -170,21 +173,21 @@ inline void hashUpTo(uint32_t to, uint32_t end) {
   if (e.hashed < to) e.hashed = to;
 }
 
-// The best-scoring match at i: first among the candidates that share its first 16
-// bytes, then, when none was that long, its first 8, then the nearest 3-byte ones.
+// The best-scoring match at i: first among the candidates that share its first 12
+// bytes, then, when none was that long, its first 6, then the nearest 3-byte ones.
 // Hashes i afterwards.
-FoundMatch searchAt(uint32_t i, uint32_t end, uint32_t chainScale, const FastParams& fp) {
+FoundMatch searchAt(uint32_t i, uint32_t end, const FastParams& fp) {
   hashUpTo(i, end);
   FoundMatch best = {0, 0, 0};
   const uint32_t available = end - i;
   const ChainKeys keys = keysAt(i);
   const uint32_t n = chainsToJoin(i, keys, chainsFor(available));
   const uint32_t limit = std::min(available, kMaxMatch);
-  if (n > 2) walkChain<2>(keys.bucket[2], i, limit, fp.depth[2] >> chainScale, fp.niceLength, best);
+  if (n > 2) walkChain<2>(keys.bucket[2], i, limit, fp.depth[2], fp.niceLength, best);
   if (n > 1 && best.length < kChainBytes[2])
-    walkChain<1>(keys.bucket[1], i, limit, fp.depth[1] >> chainScale, fp.niceLength, best);
+    walkChain<1>(keys.bucket[1], i, limit, fp.depth[1], fp.niceLength, best);
   if (n > 0 && best.length < kChainBytes[1])
-    walkChain<0>(keys.bucket[0], i, limit, fp.depth[0] >> chainScale, fp.niceLength, best);
+    walkChain<0>(keys.bucket[0], i, limit, fp.depth[0], fp.niceLength, best);
   insertChains(i, keys, n);
   encoder.hashed = i + 1;
   return best;
@@ -204,7 +207,7 @@ void parseFast(uint32_t end, bool final) {
   const uint32_t stop = final ? end : (end > lookahead ? end - lookahead : 0);
   uint32_t i = e.position;
   while (i < stop) {
-    FoundMatch m = searchAt(i, end, 0, fp);
+    FoundMatch m = searchAt(i, end, fp);
     if (m.length == 0) {
       uint32_t step = 1 + (++e.misses >> kMissShift);
       if (step > stop - i) step = stop - i;
@@ -215,9 +218,8 @@ void parseFast(uint32_t end, bool final) {
     }
     e.misses = 0;
     while (m.length < fp.lazyLength && i + 1 < end) {
-      uint32_t scale = m.length >= fp.goodLength ? 2 : 0;
-      FoundMatch next = searchAt(i + 1, end, scale, fp);
-      if (next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
+      FoundMatch next = searchAt(i + 1, end, fp);
+      if (next.length == 0 || next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
       emitLiteral(w[i++]);
       m = next;
     }

@@ -140,8 +140,10 @@ void sendSmallLengths(Sink& sink, const uint8_t* lengths, uint32_t alphabet, uin
 
 // Block size and the three lists. An alphabet with one symbol is sent as a count of 0
 // and that symbol, which the decoder then yields without reading bits.
+// longerLengthCode: a one-symbol block sends its (unused) code-length code as a list of
+// two lengths of 1, one bit longer than the count of 0 and a value.
 template <typename Sink>
-void sendBlockHeader(Sink& sink, const BlockCodes& b, uint32_t codes) {
+void sendBlockHeader(Sink& sink, const BlockCodes& b, uint32_t codes, bool longerLengthCode = false) {
   sink.put(codes, 16);
   if (b.charUsed >= 2) {
     if (b.lengthUsed >= 2) {
@@ -159,8 +161,14 @@ void sendBlockHeader(Sink& sink, const BlockCodes& b, uint32_t codes) {
       if (token == 2) sink.put(extra, 9);
     });
   } else {
-    sink.put(0, 5);
-    sink.put(0, 5);
+    if (longerLengthCode) {
+      sink.put(2, 5);
+      sink.put(1, 3);
+      sink.put(1, 3);
+    } else {
+      sink.put(0, 5);
+      sink.put(0, 5);
+    }
     sink.put(0, 9);
     sink.put(b.charSingle, 9);
   }
@@ -184,9 +192,25 @@ uint64_t codedBits(const BlockCodes& b, uint32_t codes) {
   return bits;
 }
 
+// A block of codes that take no bits (one symbol, and no position bits) must not end on
+// a byte boundary: jlha's lha stops before such a code when no bit of input is left
+// behind it, while 7z refuses a byte of padding after the last code.
+bool endsOnByteWithoutBits(const BlockCodes& b, uint32_t codes) {
+  if (b.charUsed != 1) return false;
+  if (b.charSingle > 255) {
+    uint16_t slot = 0;
+    uint32_t slots = usedSymbols(std::span<const uint32_t>(b.positionFrequency, encoder.positionCodeCount), &slot);
+    if (slots > 1 || slot > 1) return false;
+  }
+  CountBits count;
+  sendBlockHeader(count, b, codes);
+  return (encoder.bitCount + count.total) % 8 == 0;
+}
+
 void writeBlock(std::span<const EncodeToken> tokens, const BlockCodes& b) {
   SendBits sink;
-  sendBlockHeader(sink, b, static_cast<uint32_t>(tokens.size()));
+  const uint32_t codes = static_cast<uint32_t>(tokens.size());
+  sendBlockHeader(sink, b, codes, endsOnByteWithoutBits(b, codes));
   for (const EncodeToken& t : tokens) {
     putBits(b.charCode[t.symbol], b.charLength[t.symbol]);
     if (t.symbol > 255) {
@@ -207,6 +231,7 @@ void buildCodeLengths(std::span<const uint32_t> frequencies, uint32_t maxLength,
   for (uint32_t s = 0; s < frequencies.size() && s < kMaxSymbols; ++s)
     if (frequencies[s]) order[n++] = static_cast<uint16_t>(s);
   if (n < 2) return;
+  maxLength = std::min(maxLength, kMaxCodeLength);  // the arrays below hold 16 levels
   std::stable_sort(order, order + n, [&](uint16_t a, uint16_t b) { return frequencies[a] < frequencies[b]; });
 
   // Package-merge: the list of the deepest level holds the leaves; each level above

@@ -8,39 +8,19 @@
 
 namespace {
 
-struct MatchPair {
-  uint16_t length;
-  uint16_t position;  // distance - 1
-};
-
 struct BestParams {
   uint32_t treeDepth;    // tree nodes visited per position
   uint32_t niceLength;   // a match this long is taken whole, its shorter forms not priced
   uint32_t passes;       // parses per range; each after the first uses the last one's prices
 };
 
-const BestParams& bestParams() {
-  static const BestParams kParams = {64, 128, 3};
-  return kParams;
-}
+constexpr BestParams kBestParams = {64, 128, 3};
 
 constexpr uint32_t kTargetCodes = 60000;      // codes aimed at per range (one block)
 constexpr uint32_t kMinRangeBytes = 16384;
 constexpr uint32_t kMaxRangeBytes = 512 * 1024;
 constexpr uint32_t kMaxPairsPerPosition = kMaxMatch;
 
-// The parse's working arrays, reused from range to range.
-struct OptimalParse {
-  std::vector<uint32_t> pairStart;   // pairs of range offset i: pairStart[i] .. pairStart[i+1]
-  std::vector<MatchPair> pairs;
-  std::vector<uint32_t> cost;        // cheapest bits to reach range offset i
-  std::vector<EncodeToken> arrival;  // the code that ends at offset i on that path
-  std::vector<EncodeToken> tokens, kept;
-  CodePrices prices;
-  bool havePrices;
-  uint32_t rangeBytes;
-};
-OptimalParse optimal;
 
 // Inserts cur into the binary tree of its hash bucket, ordered by the bytes that follow
 // each position, and appends the matches met on the way down: each longer than the last,
@@ -57,7 +37,7 @@ uint32_t treeMatches(uint32_t cur, uint32_t limit, MatchPair* out) {
   const uint32_t low = oldestCandidate(cur);
   uint32_t best = kMinMatch - 1;
   uint32_t count = 0;
-  for (uint32_t depth = bestParams().treeDepth;; --depth) {
+  for (uint32_t depth = kBestParams.treeDepth;; --depth) {
     if (candidate <= low || depth == 0) {
       *smaller = *larger = 0;
       break;
@@ -91,7 +71,7 @@ uint32_t treeMatches(uint32_t cur, uint32_t limit, MatchPair* out) {
 }
 
 void findPairs(uint32_t from, uint32_t to, uint32_t end) {
-  OptimalParse& o = optimal;
+  OptimalParse& o = encoder.optimal;
   uint32_t n = to - from;
   o.pairStart.resize(n + 1);
   o.pairs.clear();
@@ -109,7 +89,7 @@ void findPairs(uint32_t from, uint32_t to, uint32_t end) {
 
 // The longest match at every step: the first prices of a member come from this parse.
 void greedyTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens) {
-  OptimalParse& o = optimal;
+  OptimalParse& o = encoder.optimal;
   const uint8_t* w = encoder.window.data();
   tokens.clear();
   for (uint32_t i = 0; i < n;) {
@@ -126,7 +106,7 @@ void greedyTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens) {
 }
 
 inline void relax(uint32_t target, uint32_t bits, uint16_t symbol, uint16_t position) {
-  OptimalParse& o = optimal;
+  OptimalParse& o = encoder.optimal;
   if (bits < o.cost[target]) {
     o.cost[target] = bits;
     o.arrival[target] = {symbol, position};
@@ -135,10 +115,10 @@ inline void relax(uint32_t target, uint32_t bits, uint16_t symbol, uint16_t posi
 
 // The cheapest path through the n bytes at `from` under the current prices.
 void cheapestTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens) {
-  OptimalParse& o = optimal;
+  OptimalParse& o = encoder.optimal;
   const CodePrices& p = o.prices;
   const uint8_t* w = encoder.window.data();
-  const uint32_t nice = bestParams().niceLength;
+  const uint32_t nice = kBestParams.niceLength;
   o.cost.assign(n + 1, UINT32_MAX);
   o.arrival.resize(n + 1);
   o.cost[0] = 0;
@@ -178,14 +158,14 @@ void cheapestTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens)
 // Codes the n bytes at `from`: parses again with the prices of the previous parse while
 // that makes the codes smaller, and writes the smallest.
 void codeRange(uint32_t from, uint32_t n) {
-  OptimalParse& o = optimal;
+  OptimalParse& o = encoder.optimal;
   if (!o.havePrices) {
     greedyTokens(from, n, o.tokens);
     pricesOf(o.tokens, o.prices);
     o.havePrices = true;
   }
   uint64_t keptBits = UINT64_MAX;
-  for (uint32_t pass = 0; pass < bestParams().passes; ++pass) {
+  for (uint32_t pass = 0; pass < kBestParams.passes; ++pass) {
     cheapestTokens(from, n, o.tokens);
     uint64_t bits = blockBits(o.tokens);
     if (bits >= keptBits) break;
@@ -209,13 +189,13 @@ void codeRange(uint32_t from, uint32_t n) {
 }  // namespace
 
 void startBestParse() {
-  optimal.havePrices = false;
-  optimal.rangeBytes = 65536;
+  encoder.optimal.havePrices = false;
+  encoder.optimal.rangeBytes = 65536;
 }
 
 void parseBest(uint32_t end, bool final) {
   EncoderState& e = encoder;
-  OptimalParse& o = optimal;
+  OptimalParse& o = encoder.optimal;
   while (e.position < end) {
     uint32_t available = end - e.position;
     uint32_t n = o.rangeBytes;

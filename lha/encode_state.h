@@ -51,6 +51,29 @@ struct HashChain {
   std::vector<uint16_t> links;  // per ring slot: distance to the next older one (0 = none)
 };
 
+// Prices of the codes for a parse: bits of each character/length symbol and of each
+// position code with its extra bits.
+struct CodePrices {
+  uint32_t symbol[510];
+  uint32_t slot[kMaxPositionSlots];
+};
+struct MatchPair {
+  uint16_t length;
+  uint16_t position;  // distance - 1
+};
+
+// The --best parse's working arrays, reused from range to range.
+struct OptimalParse {
+  std::vector<uint32_t> pairStart;   // pairs of range offset i: pairStart[i] .. pairStart[i+1]
+  std::vector<MatchPair> pairs;
+  std::vector<uint32_t> cost;        // cheapest bits to reach range offset i
+  std::vector<EncodeToken> arrival;  // the code that ends at offset i on that path
+  std::vector<EncodeToken> tokens, kept;
+  CodePrices prices;
+  bool havePrices;
+  uint32_t rangeBytes;
+};
+
 struct EncoderState {
   uint32_t method;
   EncodeEffort effort;
@@ -81,6 +104,7 @@ struct EncoderState {
   uint32_t hashed;          // fast: positions below this are in the chains
   uint32_t misses;          // fast: searches in a row that found nothing
   MatchScores scores;       // fast: what matches are weighed by
+  OptimalParse optimal;     // best
 
   std::vector<EncodeToken> tokens;  // fast: codes of the block being collected
   uint32_t tokenCount;              // ... of which this many are in use
@@ -167,12 +191,6 @@ inline void putBits(uint32_t value, uint32_t count) {
   }
 }
 
-// Prices of the codes for a parse: bits of each character/length symbol and of each
-// position code with its extra bits.
-struct CodePrices {
-  uint32_t symbol[510];
-  uint32_t slot[kMaxPositionSlots];
-};
 // Writes the codes as one or more blocks, split where separate codes cost fewer bits.
 // With `prices`, also the prices of the codes as one block.
 void writeTokens(std::span<const EncodeToken> tokens, CodePrices* prices = nullptr);

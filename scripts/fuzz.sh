@@ -8,7 +8,7 @@ seconds=${FUZZ_SECONDS:-600}
 root=$(cd "$(dirname "$0")/.." && pwd)
 seeds=$(cd "$root/.." && pwd)/shared/corpus
 status=0
-for target in ${FUZZ_TARGETS:-fuzz_lha_header fuzz_lha_decode fuzz_startup}; do
+for target in ${FUZZ_TARGETS:-fuzz_lha_header fuzz_lha_decode fuzz_startup fuzz_lha_encode_fast fuzz_lha_encode_best}; do
   binary=$build/tests/fuzz/$target
   [ -x "$binary" ] || { echo "fuzz: $binary not built (run make sanitize)"; exit 1; }
   work=$build/fuzz-corpus/$target

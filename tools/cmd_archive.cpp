@@ -26,10 +26,7 @@ const char kUsage[] =
     "Exit status: 0 written, 1 a file could not be archived (nothing is written),\n"
     "2 usage error.\n";
 
-int usageError(const std::string& why) {
-  std::fprintf(stderr, "zaroza archive: %s\n%s", why.c_str(), kUsage);
-  return 2;
-}
+int usageError(const std::string& why) { return ::usageError("archive", why, kUsage); }
 
 }  // namespace
 
@@ -38,24 +35,11 @@ int commandArchive(int argc, char** argv) {
   std::string output, method, level;
   bool quiet = false;
   std::vector<std::string> paths;
-  for (int i = 1; i < argc;) {
-    std::string_view a = argv[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (takeOption(argc, argv, i, "-o", output) || takeOption(argc, argv, i, "--output", output) ||
-        takeOption(argc, argv, i, "--method", method) || takeOption(argc, argv, i, "--level", level))
-      continue;
-    if (a == "--best") options.best = true;
-    else if (a == "--quiet") quiet = true;
-    else if (a == "--") {
-      for (++i; i < argc; ++i) paths.emplace_back(argv[i]);
-      break;
-    } else if (a.size() > 1 && a[0] == '-') return usageError("unknown option '" + std::string(a) + "'");
-    else paths.emplace_back(a);
-    i++;
-  }
+  if (int status = parseArguments(argc, argv, "archive", kUsage,
+                                  {{"-o", &output}, {"--output", &output}, {"--method", &method}, {"--level", &level}},
+                                  {{"--best", &options.best}, {"--quiet", &quiet}}, paths);
+      status >= 0)
+    return status;
   if (output.empty() || paths.empty()) return usageError("need -o OUTPUT and at least one PATH");
   if (method == "lh5" || method.empty()) options.method = kMethodLh5;
   else if (method == "lh6") options.method = kMethodLh6;

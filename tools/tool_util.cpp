@@ -91,6 +91,11 @@ bool takeOption(int argc, char** argv, int& i, std::string_view name, std::strin
   return false;
 }
 
+int usageError(const char* command, const std::string& why, const char* usage) {
+  std::fprintf(stderr, "zaroza %s: %s\n%s", command, why.c_str(), usage);
+  return 2;
+}
+
 std::string toolFolder() {
   char buf[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
@@ -126,6 +131,36 @@ int parseFileArguments(int argc, char** argv, const char* command, const char* u
   if (!out.codePage.empty() && out.codePage != "932" && out.codePage != "1252") {
     std::fprintf(stderr, "zaroza %s: --codepage takes 932 or 1252\n", command);
     return 2;
+  }
+  return -1;
+}
+
+int parseArguments(int argc, char** argv, const char* command, const char* usage,
+                   std::initializer_list<ValueOption> values, std::initializer_list<FlagOption> flags,
+                   std::vector<std::string>& paths) {
+  bool optionsEnd = false;
+  for (int i = 1; i < argc;) {
+    std::string_view a = argv[i];
+    if (!optionsEnd) {
+      if (a == "--help" || a == "-h") {
+        std::fputs(usage, stdout);
+        return 0;
+      }
+      bool taken = false;
+      for (const ValueOption& o : values)
+        if (!taken && takeOption(argc, argv, i, o.name, *o.value)) taken = true;
+      if (taken) continue;
+      for (const FlagOption& f : flags)
+        if (!taken && a == f.name) taken = *f.value = true;
+      optionsEnd = a == "--";
+      if (taken || optionsEnd) {
+        ++i;
+        continue;
+      }
+      if (a.size() > 1 && a[0] == '-') return usageError(command, "unknown option '" + std::string(a) + "'", usage);
+    }
+    paths.emplace_back(a);
+    ++i;
   }
   return -1;
 }

@@ -24,6 +24,9 @@ unsigned guessCodePage(const std::vector<std::string_view>& texts);
 // Looks for an option "--name VALUE" / "--name=VALUE" at argv[i]; advances i past it.
 bool takeOption(int argc, char** argv, int& i, std::string_view name, std::string& value);
 
+// Prints "zaroza COMMAND: WHY" and the usage on stderr; returns 2, the usage error status.
+int usageError(const char* command, const std::string& why, const char* usage);
+
 // Path of the running tool's own folder ("" when unknown).
 std::string toolFolder();
 
@@ -40,6 +43,16 @@ struct ValueOption {
 };
 int parseFileArguments(int argc, char** argv, const char* command, const char* usage,
                        std::initializer_list<ValueOption> options, FileArguments& out);
+
+// The arguments of a command that takes paths: value options, flags, --help, and every
+// other argument a path ("--" ends the options). Same result convention.
+struct FlagOption {
+  std::string_view name;
+  bool* value;
+};
+int parseArguments(int argc, char** argv, const char* command, const char* usage,
+                   std::initializer_list<ValueOption> values, std::initializer_list<FlagOption> flags,
+                   std::vector<std::string>& paths);
 
 // A progress bar on stderr for the decoding commands, fed by the core's progress
 // reports (KiB of archive read). Shown only on a terminal and for archives of 4 MiB or
