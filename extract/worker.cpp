@@ -170,10 +170,12 @@ Step writeMember(const char* target, bool replacing) {
   decodeMember(selectDecodeMethod(h.methodId), h.packedSize, h.originalSize);
   uint32_t written = totalBytesWritten - before;
   // What the runtime still buffered reaches the disk only here: a full disk may show now.
-  if (std::fclose(outputStream) != 0) stopRun(kRunFailed);
+  bool closed = std::fclose(outputStream) == 0;
+  if (!closed) stopRun(kRunFailed);
   outputStream = nullptr;
-  // A member of the wrong length is damaged even when the CRC of what it gave matches.
-  bool complete = written == h.originalSize && runningCrc16 == h.storedCrc16;
+  // A member of the wrong length is damaged even when the CRC of what it gave matches;
+  // one whose last bytes did not reach the disk is short, whatever was decoded.
+  bool complete = closed && written == h.originalSize && runningCrc16 == h.storedCrc16;
 
   if (readRunStatus() != kRunGoing) {
     // A member finished just as the run stopped stays, without stamp and attributes.
