@@ -1,6 +1,7 @@
 // zaroza extract FILE: the stub's own worker, run natively, below a folder of the host.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -127,7 +128,8 @@ bool destinationText(const std::string& folder, std::string* text, std::string* 
 }
 
 // A package's own check, as the stub makes it: the CRC-32 its block holds against the
-// archive behind the block. False only when the package has one and it does not match.
+// archive behind the block, up to a signed package's certificate table. False only when
+// the package has one and it does not match.
 bool packageIntact(const ArchiveScan& scan) {
   if (scan.payloadOffset < 0 || !archiveSeek(scan.payloadOffset)) return true;
   uint8_t block[kConfigBytes];
@@ -135,9 +137,20 @@ bool packageIntact(const ArchiveScan& scan) {
   SfxConfig config;
   std::memcpy(&config, block, sizeof config);
   if (config.archiveCrc32 == 0) return true;
-  buildCrc32Table();
   std::vector<uint8_t> buffer(1 << 16);
-  while (uint32_t n = archiveRead(buffer.data(), static_cast<uint32_t>(buffer.size()))) crc32Update(buffer.data(), n);
+  int64_t fileBytes = archiveSize();
+  if (fileBytes < 0 || !archiveSeek(0)) return true;
+  uint32_t headerBytes = archiveRead(buffer.data(), kHeaderBytes);
+  CheckedRange range = archiveCheckRange(std::span<const uint8_t>(buffer.data(), headerBytes),
+                                         static_cast<uint32_t>(scan.payloadOffset), static_cast<uint64_t>(fileBytes));
+  buildCrc32Table();
+  if (!archiveSeek(range.begin)) return true;
+  for (uint64_t left = range.end > range.begin ? range.end - range.begin : 0; left > 0;) {
+    uint32_t n = archiveRead(buffer.data(), static_cast<uint32_t>(std::min<uint64_t>(left, buffer.size())));
+    if (n == 0) break;
+    crc32Update(buffer.data(), n);
+    left -= n;
+  }
   if (crc32Value() == config.archiveCrc32) return true;
   std::fprintf(stderr, "zaroza extract: the package is damaged: its archive has CRC-32 0x%08X, its block 0x%08X\n",
                crc32Value(), config.archiveCrc32);

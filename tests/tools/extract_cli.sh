@@ -122,6 +122,18 @@ if [ -f "$stub" ]; then
   extract 1 "damaged package" -d "$work/p2" "$work/pkg.exe"
   grep -q "the package is damaged" "$work/out" || fail "no word of the package's CRC-32"
   [ -f "$work/p2/subdir/subdir2/hello.txt" ] || fail "a damaged package is still extracted"
+  # signed: the CRC-32 stops where the certificate table begins, as in the stub
+  if command -v osslsigncode >/dev/null && command -v openssl >/dev/null; then
+    "$zaroza" pack --stub "$stub" -o "$work/unsigned.exe" "$corpus/lha_unix114i/h2_subdir.lzh" >/dev/null
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+      -subj /CN=zaroza-test >/dev/null 2>&1
+    osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -in "$work/unsigned.exe" \
+      -out "$work/signed.exe" >/dev/null || fail "osslsigncode could not sign"
+    extract 0 "signed package" -d "$work/p3" "$work/signed.exe"
+    [ -f "$work/p3/subdir/subdir2/hello.txt" ] || fail "signed package not extracted"
+  else
+    echo "note: osslsigncode or openssl missing; the signed package is left out"
+  fi
 else
   echo "note: stub not built; package checks left out"
 fi
