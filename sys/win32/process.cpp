@@ -142,7 +142,13 @@ int shortPathName(const char* path, char* out, int capacity) {
 }
 
 void openFolderInShell(const char* path) {
-  ShellExecuteA(nullptr, "open", "explorer", path, nullptr, SW_SHOWDEFAULT);
+  // By its full path: a bare "explorer" is searched for, first in the package's own
+  // folder, where a planted explorer.exe would run.
+  char explorer[MAX_PATH + 16];
+  UINT n = GetWindowsDirectoryA(explorer, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return;
+  lstrcatA(explorer, explorer[n - 1] == '\\' ? "explorer.exe" : "\\explorer.exe");
+  ShellExecuteA(nullptr, "open", explorer, path, nullptr, SW_SHOWDEFAULT);
   MessageBeep(MB_ICONASTERISK);
 }
 

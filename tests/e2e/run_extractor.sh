@@ -2,7 +2,7 @@
 # The stub as a plain extractor of an archive named on its command line (/H /O /N, a
 # quoted destination, /E: with a setup command, a missing archive), an INF setup command
 # through rundll32 of the system folder, time stamps and attributes of files and folders
-# from header levels 0 to 2, and a library planted beside a package.
+# from header levels 0 to 2, and a library or an explorer.exe planted beside a package.
 # Extra arguments: LANG
 . "$(dirname "$0")/lib.sh"
 use_language "$4"
@@ -156,4 +156,25 @@ start_stub "$lang" "$work/plant/package.exe"
 finish_stub
 [ -e "$drive_c/plant/a.txt" ] || fail "the package did not run"
 [ ! -e "$drive_c/planted-marker.txt" ] || fail "the package loaded the planted library"
-echo "PASS: plain extractor, INF, stamps and attributes, planted library ($lang)"
+unset ZAROZA_DLL_OVERRIDES
+
+# ... and an explorer.exe beside a package that opens its folder: the control, starting a
+# bare "explorer" through the shell from there, runs the planted one; the package must not.
+cp "$recorder" "$work/plant/explorer.exe"
+pack "$work/plant/view.exe" "$work/x/data.lzh" --dest 'C:\viewed\' --no-confirm --skip-dialog
+rm -f "$drive_c/record-explorer.txt"
+cd "$work/plant"
+ZAROZA_SETUP_RECORD='C:\record-explorer.txt' LANG=C.UTF-8 "$wine_run" load_by_name.exe --shell explorer 'C:\'
+sleep 1
+[ -e "$drive_c/record-explorer.txt" ] || fail "control: the planted explorer.exe did not run, so this test cannot fail"
+rm -f "$drive_c/record-explorer.txt"
+ZAROZA_SETUP_RECORD='C:\record-explorer.txt' start_stub "$lang" "$work/plant/view.exe"
+finish_stub
+cd - >/dev/null
+[ -e "$drive_c/viewed/a.txt" ] || fail "the folder-view package did not run"
+sleep 1
+[ ! -e "$drive_c/record-explorer.txt" ] || fail "the package started the explorer.exe beside it"
+LANG=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" -p explorer.exe wait viewed $((10000 * factor)) >/dev/null ||
+  fail "the system's explorer did not open the destination"
+LANG=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" -p explorer.exe send viewed 0 16 0 0 >/dev/null
+echo "PASS: plain extractor, INF, stamps and attributes, planted library and explorer ($lang)"
