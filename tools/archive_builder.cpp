@@ -463,11 +463,28 @@ bool planArchive(const std::vector<std::string>& paths, int headerLevel, std::ve
   return true;
 }
 
-bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions& options, FILE* out, std::string* why) {
+namespace {
+
+// A file written before into a folder being archived (an earlier archive or package) is
+// not taken into the new one.
+bool leaveOutOutput(std::vector<PlannedMember>& members, const std::string& output, std::string* why) {
+  struct stat existing;
+  if (output.empty() || stat(output.c_str(), &existing) != 0) return true;
+  std::erase_if(members, [&](const PlannedMember& m) {
+    return !m.folder && m.device == static_cast<uint64_t>(existing.st_dev) &&
+           m.inode == static_cast<uint64_t>(existing.st_ino);
+  });
+  return !members.empty() || fail(why, "nothing to archive but the output itself");
+}
+
+}  // namespace
+
+bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions& options, FILE* out, std::string* why,
+                    const std::string& leaveOut) {
   std::optional<int64_t> epoch;
   if (!checkOptions(options, why) || !sourceDateEpoch(&epoch, why)) return false;
   std::vector<PlannedMember> members;
-  if (!planArchive(paths, options.headerLevel, members, why)) return false;
+  if (!planArchive(paths, options.headerLevel, members, why) || !leaveOutOutput(members, leaveOut, why)) return false;
   return writePlanned(members, options, out, why);
 }
 
@@ -476,16 +493,7 @@ bool writeArchive(const std::vector<std::string>& paths, const ArchiveOptions& o
   std::optional<int64_t> epoch;
   if (!checkOptions(options, why) || !sourceDateEpoch(&epoch, why)) return false;
   std::vector<PlannedMember> members;
-  if (!planArchive(paths, options.headerLevel, members, why)) return false;
-  // an archive written before into a folder being archived is not taken into the new one
-  struct stat existing;
-  if (stat(output.c_str(), &existing) == 0) {
-    std::erase_if(members, [&](const PlannedMember& m) {
-      return !m.folder && m.device == static_cast<uint64_t>(existing.st_dev) &&
-             m.inode == static_cast<uint64_t>(existing.st_ino);
-    });
-    if (members.empty()) return fail(why, "nothing to archive but the output itself");
-  }
+  if (!planArchive(paths, options.headerLevel, members, why) || !leaveOutOutput(members, output, why)) return false;
   size_t slash = output.find_last_of('/');
   std::string folder = slash == std::string::npos ? "." : output.substr(0, slash + 1);
   std::string base = slash == std::string::npos ? output : output.substr(slash + 1);

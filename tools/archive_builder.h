@@ -16,8 +16,10 @@ struct ArchiveOptions {
 // Writes an LHA archive of `paths` (files and folders; a folder stands for what it holds:
 // its members are stored by their paths relative to it, with -lhd- entries for the
 // folders inside it, so `zaroza pack ./dist` puts dist/setup.exe at the top) into `out`.
-// False with a one-line reason in *why.
-bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions& options, FILE* out, std::string* why);
+// False with a one-line reason in *why. A file that is `leaveOut` (the package being
+// made, say) is not taken in.
+bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions& options, FILE* out, std::string* why,
+                    const std::string& leaveOut = "");
 // The same into the file `output`, through a temporary name in its folder that is renamed
 // at the end; nothing is left behind on failure.
 bool writeArchive(const std::vector<std::string>& paths, const ArchiveOptions& options, const std::string& output, std::string* why);

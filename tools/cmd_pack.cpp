@@ -78,14 +78,15 @@ bool archiveWillExtract(const std::string& path, std::string* why) {
 
 // The archive of files and folders, written here, in memory for the package.
 std::optional<std::vector<uint8_t>> archiveOfFiles(const std::vector<std::string>& paths,
-                                                   const ArchiveOptions& options, std::string* why) {
+                                                   const ArchiveOptions& options, const std::string& output,
+                                                   std::string* why) {
   FILE* f = std::tmpfile();
   if (!f) {
     *why = "no room for a temporary archive";
     return std::nullopt;
   }
   std::optional<std::vector<uint8_t>> bytes;
-  if (writeArchiveTo(paths, options, f, why) && std::fflush(f) == 0) {
+  if (writeArchiveTo(paths, options, f, why, output) && std::fflush(f) == 0) {
     long size = (std::fseek(f, 0, SEEK_END) == 0) ? std::ftell(f) : -1;
     std::vector<uint8_t> all(size > 0 ? static_cast<size_t>(size) : 0);
     std::rewind(f);
@@ -206,7 +207,7 @@ int commandPack(int argc, char** argv) {
   std::string why;
   std::optional<std::vector<uint8_t>> archive;
   if (files) {
-    archive = archiveOfFiles(paths, archiveOptions, &why);
+    archive = archiveOfFiles(paths, archiveOptions, output, &why);
   } else if (check && !archiveWillExtract(paths[0], &why)) {
     why += " (to pack the file itself, add --files)";
   } else if (!(archive = readWholeFile(paths[0]))) {

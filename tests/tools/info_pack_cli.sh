@@ -93,6 +93,12 @@ expect_status 0 "pack a folder" "$zaroza" pack --stub "$stub" -o "$work/f.exe" -
 expect_status 0 "list the folder's package" "$zaroza" list "$work/f.exe"
 expect_text "folder's package" " setup.exe"
 expect_text "folder's package" "docs\guide.txt"
+# packed again into the folder itself: the package written before is not taken in
+for run in 1 2; do
+  expect_status 0 "pack into the folder, run $run" "$zaroza" pack --stub "$stub" -o "$work/dist/setup-pkg.exe" "$work/dist"
+  expect_status 0 "list the package in the folder" "$zaroza" list "$work/dist/setup-pkg.exe"
+  ! grep -q "setup-pkg.exe" "$work/out" || fail "the package took in the one written before"
+done
 expect_status 1 "one plain file is taken for an archive" "$zaroza" pack --stub "$stub" -o "$work/g.exe" "$work/dist/setup.exe"
 expect_text "plain file" "add --files"
 expect_status 0 "--files packs it" "$zaroza" pack --stub "$stub" -o "$work/g.exe" --files "$work/dist/setup.exe"
