@@ -106,13 +106,11 @@ std::string testMember(const ArchiveMember& m, FILE* out) {
     std::snprintf(text, sizeof text, "CRC-16 0x%04X, expected 0x%04X; ", runningCrc16, h.storedCrc16);
     problem += text;
   }
-  bool stored = method == kMethodLh0 || method == kMethodLz4;
-  if (written != h.originalSize && !stored) {
+  // the stub's worker takes a member of any other length as damaged, stored ones too
+  if (written != h.originalSize) {
     char text[64];
     std::snprintf(text, sizeof text, "%" PRIu32 " bytes, expected %" PRIu32 "; ", written, h.originalSize);
     problem += text;
-  } else if (stored && written != h.packedSize) {
-    problem += "stored data cut short; ";
   }
   if (!problem.empty()) problem.resize(problem.size() - 2);
   return problem;

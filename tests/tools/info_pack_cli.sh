@@ -84,6 +84,17 @@ cp "$corpus/lha_unix114i/h0_lh0.lzh" "$work/damaged.lzh"
 printf 'X' | dd of="$work/damaged.lzh" bs=1 seek=100 conv=notrunc status=none
 expect_status 1 "pack a damaged archive" "$zaroza" pack --stub "$stub" -o "$work/d.exe" "$work/damaged.lzh"
 expect_text "pack a damaged archive" "does not extract (CRC-16"
+# a stored member whose header claims a byte more than it holds: the stub counts it damaged
+python3 - "$corpus/lha_unix114i/h0_lh0.lzh" "$work/long.lzh" <<'PY'
+import struct, sys
+a = bytearray(open(sys.argv[1], 'rb').read())
+size = struct.unpack_from('<I', a, 11)[0]
+struct.pack_into('<I', a, 11, size + 1)
+a[1] = sum(a[2:2 + a[0]]) & 0xFF
+open(sys.argv[2], 'wb').write(a)
+PY
+expect_status 1 "pack a stored member of the wrong length" "$zaroza" pack --stub "$stub" -o "$work/l.exe" "$work/long.lzh"
+expect_text "pack a stored member of the wrong length" "bytes, expected"
 [ ! -e "$work/d.exe" ] || fail "pack a damaged archive: a package was written"
 # files and folders: the archive is written here; a folder stands for what it holds
 mkdir -p "$work/dist/docs"
