@@ -97,6 +97,32 @@ std::optional<std::vector<uint8_t>> archiveOfFiles(const std::vector<std::string
   return bytes;
 }
 
+// The stub seeks through its own file with 32-bit signed offsets (the C runtime's long),
+// so a package must stay below 2 GiB; a larger one would fail on the user's machine.
+bool fitsTheStub(const std::vector<uint8_t>& stub, uint64_t archiveBytes, std::string* why) {
+  constexpr uint64_t kLargestPackage = 0x7FFFFFFF;
+  // the archive may gain up to 7 bytes of padding for signing
+  if (stub.size() + kConfigBytes + archiveBytes + 7 <= kLargestPackage) return true;
+  *why = "the package would be " + std::to_string(stub.size() + kConfigBytes + archiveBytes) +
+         " bytes; the stub reads packages of up to 2 GiB";
+  return false;
+}
+
+// An archive named to be packed, checked first (unless told not to) and read.
+std::optional<std::vector<uint8_t>> archiveGiven(const std::vector<uint8_t>& stub, const std::string& path, bool check,
+                                                 std::string* why) {
+  std::error_code error;
+  uint64_t bytes = std::filesystem::file_size(path, error);
+  if (!error && !fitsTheStub(stub, bytes, why)) return std::nullopt;
+  if (check && !archiveWillExtract(path, why)) {
+    *why += " (to pack the file itself, add --files)";
+    return std::nullopt;
+  }
+  auto archive = readWholeFile(path);
+  if (!archive) *why = "cannot read archive " + path;
+  return archive;
+}
+
 int usageError(const std::string& why) {
   std::fprintf(stderr, "zaroza pack: %s\n%s", why.c_str(), kUsage);
   return 2;
@@ -205,14 +231,9 @@ int commandPack(int argc, char** argv) {
     return 1;
   }
   std::string why;
-  std::optional<std::vector<uint8_t>> archive;
-  if (files) {
-    archive = archiveOfFiles(paths, archiveOptions, output, &why);
-  } else if (check && !archiveWillExtract(paths[0], &why)) {
-    why += " (to pack the file itself, add --files)";
-  } else if (!(archive = readWholeFile(paths[0]))) {
-    why = "cannot read archive " + paths[0];
-  }
+  std::optional<std::vector<uint8_t>> archive =
+      files ? archiveOfFiles(paths, archiveOptions, output, &why) : archiveGiven(*stub, paths[0], check, &why);
+  if (archive && !fitsTheStub(*stub, archive->size(), &why)) archive.reset();
   if (!archive) {
     std::fprintf(stderr, "zaroza pack: %s; nothing written\n", why.c_str());
     return 1;

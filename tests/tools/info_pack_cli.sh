@@ -84,6 +84,12 @@ cp "$corpus/lha_unix114i/h0_lh0.lzh" "$work/damaged.lzh"
 printf 'X' | dd of="$work/damaged.lzh" bs=1 seek=100 conv=notrunc status=none
 expect_status 1 "pack a damaged archive" "$zaroza" pack --stub "$stub" -o "$work/d.exe" "$work/damaged.lzh"
 expect_text "pack a damaged archive" "does not extract (CRC-16"
+# the stub seeks with 32-bit offsets: a package of 2 GiB or more is refused before anything is read
+truncate -s 2147483000 "$work/huge.lzh"
+expect_status 1 "pack 2 GiB" "$zaroza" pack --no-check --stub "$stub" -o "$work/huge.exe" "$work/huge.lzh"
+expect_text "pack 2 GiB" "up to 2 GiB"
+[ ! -e "$work/huge.exe" ] || fail "pack 2 GiB: a package was written"
+rm -f "$work/huge.lzh"
 # a stored member whose header claims a byte more than it holds: the stub counts it damaged
 python3 - "$corpus/lha_unix114i/h0_lh0.lzh" "$work/long.lzh" <<'PY'
 import struct, sys
