@@ -207,8 +207,9 @@ int commandExtract(int argc, char** argv) {
   }
   std::strcpy(sfxSettings.destinationPath, destination.c_str());
   // The stub's own rules settle the folder; an absolute one keeps its place.
+  std::error_code error;  // an unreadable parent shows as the folder that cannot be made
   if (normalizeDestination("") != DestinationOutcome::accepted ||
-      (!std::filesystem::is_directory(folder) && !createFolderTree(sfxSettings.destinationPath))) {
+      (!std::filesystem::is_directory(folder, error) && !createFolderTree(sfxSettings.destinationPath))) {
     std::fprintf(stderr, "zaroza extract: cannot create the folder '%s'\n", folder.c_str());
     return 2;
   }

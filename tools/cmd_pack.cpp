@@ -201,7 +201,8 @@ int commandPack(int argc, char** argv) {
   }
   if (output.empty() || paths.empty()) return usageError("need -o OUTPUT and an ARCHIVE or PATH...");
   // One plain file is an archive to pack; folders, several paths or --files make one.
-  files = files || paths.size() > 1 || std::filesystem::is_directory(paths[0]);
+  std::error_code error;
+  files = files || paths.size() > 1 || std::filesystem::is_directory(paths[0], error);
   if (!files && (!method.empty() || !level.empty() || archiveOptions.best))
     return usageError("--method, --level and --best shape an archive written from files (add --files)");
   if (method == "lh5" || method.empty()) archiveOptions.method = kMethodLh5;

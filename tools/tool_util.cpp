@@ -178,7 +178,7 @@ ProgressBar progressBar;
 void drawProgress(uint32_t kibRead) {
   ProgressBar& p = progressBar;
   if (!p.enabled || p.totalKib == 0) return;
-  int percent = static_cast<int>(kibRead * 100 / p.totalKib);
+  int percent = static_cast<int>(uint64_t{kibRead} * 100 / p.totalKib);
   if (percent > 100) percent = 100;
   auto now = std::chrono::steady_clock::now();
   if (percent == p.lastShown || now - p.lastDraw < std::chrono::milliseconds(100)) return;

@@ -110,6 +110,12 @@ extract 2 "no archive" -d "$work/x" "$work/h"
 head -c 1000 /dev/urandom >"$work/random.bin"
 extract 2 "random bytes" -d "$work/x" "$work/random.bin"
 extract 2 "bad policy" --overwrite=sometimes "$archive"
+ln -s loop "$work/loop"  # a path the system cannot resolve: a message, not an abort
+extract 2 "destination through a link loop" -d "$work/loop/x" "$archive"
+grep -q "cannot create the folder" "$work/out" || fail "no word of the folder through a link loop"
+"$zaroza" pack -o "$work/loop.exe" "$work/loop/x" >"$work/out" 2>&1
+rc=$?
+[ $rc -eq 1 ] || [ $rc -eq 2 ] || fail "pack through a link loop: exit $rc, expected an error status"
 
 # --- packages: the archive behind the stub, and its CRC-32 ---------------------------------
 if [ -f "$stub" ]; then
