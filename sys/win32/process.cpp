@@ -3,6 +3,7 @@
 #include "sys/process.h"
 
 #include <windows.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace sys {
@@ -94,8 +95,11 @@ ProcessHandle shellExecute(const char* file, const char* parameters, const char*
   info.lpParameters = parameters;
   info.lpDirectory = directory;
   info.nShow = SW_SHOW;
-  if (!ShellExecuteExA(&info)) return nullptr;
-  return info.hProcess;
+  // The shell may hand the file to a COM handler; it needs COM on the calling thread.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  bool started = ShellExecuteExA(&info) != 0;
+  if (SUCCEEDED(com)) CoUninitialize();
+  return started ? info.hProcess : nullptr;
 }
 
 ProcessHandle createProcess(const char* application, const char* commandLine, const char* directory) {
@@ -148,7 +152,9 @@ void openFolderInShell(const char* path) {
   UINT n = GetWindowsDirectoryA(explorer, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return;
   lstrcatA(explorer, explorer[n - 1] == '\\' ? "explorer.exe" : "\\explorer.exe");
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   ShellExecuteA(nullptr, "open", explorer, path, nullptr, SW_SHOWDEFAULT);
+  if (SUCCEEDED(com)) CoUninitialize();
   MessageBeep(MB_ICONASTERISK);
 }
 

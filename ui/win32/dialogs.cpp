@@ -186,8 +186,11 @@ int ShowReplaceDialog(const ReplaceInfo& info) {
   if (dialogState.replaceHook) return dialogState.replaceHook(info);
   HWND progress = static_cast<HWND>(progressWindow());
   if (progress) SendMessageA(progress, kStopAnimation, 0, 0);
+  // The shell's file icons need COM on this thread (the worker's).
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   INT_PTR result = DialogBoxParamA(programInstance(), MAKEINTRESOURCEA(IDD_REPLACE), progress,
                                    replaceProc, reinterpret_cast<LPARAM>(&info));
+  if (SUCCEEDED(com)) CoUninitialize();
   if (progress) SendMessageA(progress, kPlayAnimation, 0, 0);
   // Cancel closes the progress window once the dialog is gone, so the owner never goes
   // before the window it owns; a dialog that cannot be shown stops the run the same way
