@@ -196,11 +196,41 @@ std::string joinedPath(const std::vector<std::string>& path, bool folder) {
   return folder ? s + "/" : s;
 }
 
-// Windows takes names without regard to case: two that differ only there collide.
+// The lower case of the cased letters code page 932 holds besides ASCII: fullwidth
+// Latin, Greek, Cyrillic and the Roman numerals, which Windows also tells apart by case
+// only; anything else is itself.
+uint32_t lowerCaseOf(uint32_t c) {
+  if (c < 0x80) return static_cast<uint32_t>(std::tolower(static_cast<int>(c)));
+  if ((c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) || (c >= 0x0410 && c <= 0x042F) || (c >= 0xFF21 && c <= 0xFF3A))
+    return c + 0x20;
+  if (c >= 0x0400 && c <= 0x040F) return c + 0x50;
+  if (c >= 0x2160 && c <= 0x216F) return c + 0x10;
+  return c;
+}
+
+// Windows takes names without regard to case: two that differ only there collide. The
+// path is valid UTF-8 by now; each character is folded and put back as it was coded.
 std::string foldedPath(const std::vector<std::string>& path) {
-  std::string s = joinedPath(path, false);
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+  std::string s = joinedPath(path, false), out;
+  for (size_t i = 0; i < s.size();) {
+    unsigned char lead = static_cast<unsigned char>(s[i]);
+    size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    n = std::min(n, s.size() - i);
+    uint32_t c = n == 1 ? lead : lead & (0x7F >> n);
+    for (size_t k = 1; k < n; ++k) c = c << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    uint32_t lower = lowerCaseOf(c);
+    if (n == 1) {
+      out += static_cast<char>(lower);
+    } else {
+      // the folded letters keep their coded length (2 or 3 bytes)
+      for (size_t k = 0; k < n; ++k) {
+        uint32_t bits = lower >> (6 * (n - 1 - k));
+        out += static_cast<char>(k == 0 ? (0xF00 >> n & 0xFF) | bits : 0x80 | (bits & 0x3F));
+      }
+    }
+    i += n;
+  }
+  return out;
 }
 
 // Sorted by stored path, name by name, so a folder's entry comes before what it holds;

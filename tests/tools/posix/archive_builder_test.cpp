@@ -66,6 +66,7 @@ struct PlanCase {
   const char* refusal;               // ... a part of the reason it is refused
   int level = 2;
 };
+void PrintTo(const PlanCase& c, std::ostream* os) { *os << c.what; }
 
 std::vector<PlanCase> planCases() {
   return {
@@ -75,6 +76,11 @@ std::vector<PlanCase> planCases() {
       {"folders_of_two_arguments_merge", {"p/docs/a", "q/docs/b"}, {}, {"p", "q"}, {"docs/", "docs/a", "docs/b"}, nullptr},
       {"same_file_name_twice", {"p/x", "q/x"}, {}, {"p", "q"}, {}, "would both be stored as 'x'"},
       {"names_differing_in_case", {"t/README", "t/readme"}, {}, {"t"}, {}, "would both be stored as"},
+      // wide letters of code page 932 differ by case for Windows too; ASCII and fullwidth do not collide
+      {"fullwidth_in_case", {"t/\xef\xbc\xa1.txt", "t/\xef\xbd\x81.txt"}, {}, {"t"}, {}, "would both be stored as"},
+      {"greek_in_case", {"t/\xce\xa9", "t/\xcf\x89"}, {}, {"t"}, {}, "would both be stored as"},
+      {"cyrillic_in_case", {"t/\xd0\x81", "t/\xd1\x91"}, {}, {"t"}, {}, "would both be stored as"},
+      {"ascii_and_fullwidth", {"t/A", "t/\xef\xbc\xa1"}, {}, {"t"}, {"A", "\xef\xbc\xa1"}, nullptr},
       {"file_and_folder_of_one_name", {"docs", "t/docs/a"}, {}, {"docs", "t"}, {}, "would both be stored as 'docs'"},
       {"colon", {"t/a:b"}, {}, {"t"}, {}, "extractor refuses"},
       {"question_mark", {"t/what?.txt"}, {}, {"t"}, {}, "extractor refuses"},
