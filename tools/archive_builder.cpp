@@ -45,7 +45,6 @@ struct ArchiveWriting {
   Spool spool;
   uint64_t totalBytes = 0;   // of all files, for the progress bar
   uint64_t doneBytes = 0;
-  char temporary[4096] = "";  // the temporary file a signal must remove
 };
 ArchiveWriting writing;
 
@@ -457,13 +456,6 @@ bool writePlanned(const std::vector<PlannedMember>& members, const ArchiveOption
   return true;
 }
 
-// A signal that ends the process while it writes leaves no temporary file behind.
-void removeTemporaryAndDie(int signal) {
-  if (writing.temporary[0]) unlink(writing.temporary);
-  std::signal(signal, SIG_DFL);
-  raise(signal);
-}
-
 }  // namespace
 
 uint32_t storedStamp(int64_t unixTime, int headerLevel) {
@@ -528,14 +520,14 @@ bool writeArchive(const std::vector<std::string>& paths, const ArchiveOptions& o
   std::string folder = slash == std::string::npos ? "." : output.substr(0, slash + 1);
   std::string base = slash == std::string::npos ? output : output.substr(slash + 1);
   std::string temporary = folder + (folder.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
-  if (temporary.size() >= sizeof writing.temporary) return fail(why, quoted(output) + ": the path is too long");
   int fd = mkstemp(temporary.data());
   if (fd < 0) return fail(why, systemError(folder, "cannot create a file in"));
-  std::strcpy(writing.temporary, temporary.c_str());
-  struct sigaction onSignal = {}, before[3];
-  onSignal.sa_handler = removeTemporaryAndDie;
-  const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
-  for (int k = 0; k < 3; ++k) sigaction(signals[k], &onSignal, &before[k]);
+  // a signal that ends the process while it writes leaves no temporary file behind
+  if (!guardTemporaryFile(temporary)) {
+    close(fd);
+    unlink(temporary.c_str());
+    return fail(why, quoted(output) + ": the path is too long");
+  }
   // a new file, as any program would create it, not mkstemp's owner-only one
   mode_t mask = umask(0);
   umask(mask);
@@ -548,7 +540,6 @@ bool writeArchive(const std::vector<std::string>& paths, const ArchiveOptions& o
   if (!out) close(fd);
   if (ok && std::rename(temporary.c_str(), output.c_str()) != 0) ok = fail(why, systemError(output, "cannot write"));
   if (!ok) unlink(temporary.c_str());
-  writing.temporary[0] = '\0';
-  for (int k = 0; k < 3; ++k) sigaction(signals[k], &before[k], nullptr);
+  releaseTemporaryFile();
   return ok;
 }

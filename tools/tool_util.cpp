@@ -1,11 +1,13 @@
 #include "tools/tool_util.h"
 
 #include <iconv.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -24,17 +26,55 @@ std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
   return bytes;
 }
 
+namespace {
+
+// The one temporary file being written, for a signal to remove.
+struct GuardedTemporary {
+  char path[4096] = "";
+  bool active = false;
+  struct sigaction before[3];
+};
+GuardedTemporary guarded;
+constexpr int kGuardedSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+void removeTemporaryAndDie(int signal) {
+  if (guarded.path[0]) unlink(guarded.path);
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+}  // namespace
+
+bool guardTemporaryFile(const std::string& path) {
+  if (path.size() >= sizeof guarded.path) return false;
+  std::strcpy(guarded.path, path.c_str());
+  if (guarded.active) return true;
+  struct sigaction onSignal = {};
+  onSignal.sa_handler = removeTemporaryAndDie;
+  for (int k = 0; k < 3; ++k) sigaction(kGuardedSignals[k], &onSignal, &guarded.before[k]);
+  guarded.active = true;
+  return true;
+}
+
+void releaseTemporaryFile() {
+  guarded.path[0] = '\0';
+  if (!guarded.active) return;
+  for (int k = 0; k < 3; ++k) sigaction(kGuardedSignals[k], &guarded.before[k], nullptr);
+  guarded.active = false;
+}
+
 bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   // Under a name of its own until complete: a failed write never leaves half a file
   // where the finished one belongs, nor costs the one that was there.
   std::string partial = path + ".partial-" + std::to_string(getpid());
+  if (!guardTemporaryFile(partial)) return false;
   FILE* f = std::fopen(partial.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (ok && std::rename(partial.c_str(), path.c_str()) == 0) return true;
-  std::remove(partial.c_str());
-  return false;
+  bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f) ok = std::fclose(f) == 0 && ok;
+  ok = ok && std::rename(partial.c_str(), path.c_str()) == 0;
+  if (!ok) std::remove(partial.c_str());
+  releaseTemporaryFile();
+  return ok;
 }
 
 namespace {

@@ -11,6 +11,10 @@
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path);
 // Written through a temporary name beside `path`, renamed once complete.
 bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// A temporary file being written that SIGINT, SIGTERM or SIGHUP must remove before the
+// process ends; one at a time. False when the path is too long to keep.
+bool guardTemporaryFile(const std::string& path);
+void releaseTemporaryFile();
 
 // Text conversions between a Windows code page (932 or 1252) and UTF-8.
 // Empty optional when the bytes are not valid in that code page / not representable.

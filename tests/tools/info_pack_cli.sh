@@ -127,5 +127,18 @@ expect_status 1 "a missing file among the paths" "$zaroza" pack --stub "$stub" -
 # a package is a multiple of 8 bytes long, so signing adds no padding the CRC-32 would see
 [ $(( $(stat -c %s "$work/pkg.exe") % 8 )) -eq 0 ] || fail "package length not a multiple of 8"
 
+# ended by a signal while it writes, neither the writer nor pack leaves a file behind
+mkdir -p "$work/slow" "$work/signalled"
+seq 1 4000000 >"$work/slow/numbers.txt"
+for tool in archive "pack --stub $stub"; do
+  # shellcheck disable=SC2086
+  "$zaroza" $tool --best -o "$work/signalled/out" "$work/slow" >/dev/null 2>&1 &
+  sleep 0.5
+  kill -TERM $! 2>/dev/null
+  wait $! 2>/dev/null
+  rc=$?
+  [ $rc -eq 143 ] || echo "note: $tool ended ($rc) before the signal; nothing to see"
+  [ -z "$(ls -A "$work/signalled")" ] || fail "$tool left a file behind when signalled: $(ls -A "$work/signalled")"
+done
 echo "$(( failures == 0 ? 1 : 0 )) passed, $failures failed"
 [ "$failures" -eq 0 ]
