@@ -3,7 +3,8 @@
 # (a2q, a2o6q, a2o7q) on the ~64 MiB mixed corpus, method by method, times from one
 # hyperfine run (median) and sizes of the archives that run wrote; gzip -6 and -9 of the
 # same files give reference sizes. Ratios are against lha in the same run: size < 1.0 is
-# smaller, speed > 1.0 is faster.
+# smaller, speed > 1.0 is faster. Below each method, every file's packed size in the
+# archives of the default effort, --best and lha, in that order.
 # usage: bench/encode.sh   (RUNS=N to change the run count, default 3)
 set -euo pipefail
 # shellcheck source=bench/corpus.sh
@@ -49,6 +50,14 @@ print(f"SUMMARY -lh{m}-: default {fast / lha:.4f} of lha's size (aim <= 1.000), 
 PY
 )
   echo "$lines" | grep -v '^SUMMARY'
+  # where the bytes go: each member's packed size in the three archives
+  for f in $files; do
+    printf '       %-14s' "$f"
+    for a in "enc-fast-lh$m.lzh" "enc-best-lh$m.lzh" "enc-lha-lh$m.lzh"; do
+      printf ' %11s' "$("$zaroza" list "$a" | awk -v f="$f" '$NF == f { print $3 }')"
+    done
+    echo
+  done
   summary+=$(echo "$lines" | grep '^SUMMARY')$'\n'
 done
 echo

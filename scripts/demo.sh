@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The main job on a bundled sample: a package made from samples/hello, a generated data
+# The main job on a bundled sample: a package packed in one command from samples/hello, a generated data
 # file and a tiny setup program (built from tests/e2e/setup_recorder.cpp with mingw),
 # started under Wine through its whole run: start-up question (answered by the UI
 # driver), progress window (screenshot), setup program, clean-up.
@@ -24,14 +24,10 @@ awk 'BEGIN { srand(7); split("archive header member decoder dictionary position 
   >"$demo/payload/data/sample.txt"
 (cd "$demo/payload" && find . -type f | sort | sed 's|^\./|  |')
 
-step "archive them with lha (-lh5-, header level 2)"
-(cd "$demo/payload" && lha a2q "$demo/demo.lzh" $(ls -A) >/dev/null)
-ls -l "$demo/demo.lzh"
-
-step "pack it: $zaroza pack"
+step "pack the folder: $zaroza pack (our own LHA writer, -lh5-, header level 2)"
 "$zaroza" pack --stub "$stub" -o "$demo/zaroza-demo.exe" --dest '%temp%' \
   --command 'setup.exe --from-the-demo --sleep 2000' --title 'ZAR-OZA demo' \
-  --prompt 'Install the ZAR-OZA demo files?' --no-confirm --delete-after --skip-dialog "$demo/demo.lzh"
+  --prompt 'Install the ZAR-OZA demo files?' --no-confirm --delete-after --skip-dialog "$demo/payload"
 
 step "inspect it: $zaroza info / list / test"
 "$zaroza" info "$demo/zaroza-demo.exe"
