@@ -501,6 +501,16 @@ bool leaveOutOutput(std::vector<PlannedMember>& members, const std::string& outp
 
 }  // namespace
 
+bool setArchiveShape(const std::string& method, const std::string& level, ArchiveOptions& options, std::string* why) {
+  if (method == "lh5" || method.empty()) options.method = kMethodLh5;
+  else if (method == "lh6") options.method = kMethodLh6;
+  else if (method == "lh7") options.method = kMethodLh7;
+  else return fail(why, "--method takes lh5, lh6 or lh7");
+  if (level == "0" || level == "1" || level == "2") options.headerLevel = level[0] - '0';
+  else if (!level.empty()) return fail(why, "--level takes 0, 1 or 2");
+  return true;
+}
+
 bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions& options, FILE* out, std::string* why,
                     const std::string& leaveOut) {
   std::optional<int64_t> epoch;

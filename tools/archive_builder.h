@@ -13,6 +13,9 @@ struct ArchiveOptions {
   bool best = false;
   bool progress = true;           // a progress bar on stderr when it is a terminal
 };
+// Sets method and header level from the command-line texts ("" keeps the defaults:
+// -lh5-, level 2). False with the usage complaint in *why.
+bool setArchiveShape(const std::string& method, const std::string& level, ArchiveOptions& options, std::string* why);
 // Writes an LHA archive of `paths` (files and folders; a folder stands for what it holds:
 // its members are stored by their paths relative to it, with -lhd- entries for the
 // folders inside it, so `zaroza pack ./dist` puts dist/setup.exe at the top) into `out`.

@@ -41,14 +41,9 @@ int commandArchive(int argc, char** argv) {
       status >= 0)
     return status;
   if (output.empty() || paths.empty()) return usageError("need -o OUTPUT and at least one PATH");
-  if (method == "lh5" || method.empty()) options.method = kMethodLh5;
-  else if (method == "lh6") options.method = kMethodLh6;
-  else if (method == "lh7") options.method = kMethodLh7;
-  else return usageError("--method takes lh5, lh6 or lh7");
-  if (level == "0" || level == "1" || level == "2") options.headerLevel = level[0] - '0';
-  else if (!level.empty()) return usageError("--level takes 0, 1 or 2");
-  options.progress = !quiet;
   std::string why;
+  if (!setArchiveShape(method, level, options, &why)) return usageError(why);
+  options.progress = !quiet;
   if (!writeArchive(paths, options, output, &why)) {
     std::fprintf(stderr, "zaroza archive: %s\n", why.c_str());
     return 1;

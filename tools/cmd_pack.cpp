@@ -205,12 +205,7 @@ int commandPack(int argc, char** argv) {
   files = files || paths.size() > 1 || std::filesystem::is_directory(paths[0], error);
   if (!files && (!method.empty() || !level.empty() || archiveOptions.best))
     return usageError("--method, --level and --best shape an archive written from files (add --files)");
-  if (method == "lh5" || method.empty()) archiveOptions.method = kMethodLh5;
-  else if (method == "lh6") archiveOptions.method = kMethodLh6;
-  else if (method == "lh7") archiveOptions.method = kMethodLh7;
-  else return usageError("--method takes lh5, lh6 or lh7");
-  if (level == "0" || level == "1" || level == "2") archiveOptions.headerLevel = level[0] - '0';
-  else if (!level.empty()) return usageError("--level takes 0, 1 or 2");
+  if (std::string why; !setArchiveShape(method, level, archiveOptions, &why)) return usageError(why);
   if (!codePage.empty() && codePage != "932" && codePage != "1252") return usageError("--codepage takes 932 or 1252");
   if (!variant.empty()) {
     if (variant.size() != 1) return usageError("--variant takes one character");
