@@ -28,6 +28,7 @@ struct RunState {
   char archiveFolder[kPathBytes];   // drive and directory of the archive, or empty
   char archiveName[kPathBytes];     // its file name without extension
   uint32_t firstHeaderOffset;
+  int64_t archiveEnd;               // end of the file, or a signed package's certificate table
   uint8_t* headerBuffer;
 };
 RunState runState;
@@ -100,6 +101,7 @@ void runWorker(uint32_t archiveBytes) {
   startProgressReport(runState.firstHeaderOffset, archiveBytes);
   extraction = ExtractionState{};
   extraction.headerBuffer = runState.headerBuffer;
+  extraction.archiveEnd = runState.archiveEnd;
   bool window = sys::CreateProgressWindow(archiveBytes);
   sys::ThreadHandle worker = window ? sys::startThread(extractionWorker) : nullptr;
   // Without a second thread, or without a window whose closing ends the loop, the worker
@@ -135,9 +137,12 @@ int runExtraction(char* archivePath) {
     showMessage(Message::cannotOpenArchive);
     return endRun(0);
   }
-  // A package's archive lies behind the stub image: the scan starts there, so no bytes
-  // of the stub's own code are ever taken for a member or reported as a bad header.
-  archiveSeek(ownPayload ? startupState.payloadOffset : 0);
+  // A package's archive lies behind the stub image, also when another package is named:
+  // the scan starts there, so no bytes of a stub's code are ever taken for a member or
+  // reported as a bad header.
+  ArchiveBounds bounds = locateArchive(ownPayload ? startupState.payloadOffset : kNoPayload);
+  r.archiveEnd = bounds.end;
+  archiveSeek(bounds.scanFrom);
   if (!findFirstHeader(r.headerBuffer, &r.firstHeaderOffset)) {
     showMessage(Message::notSupportedFormat);
     return endRun(0);
@@ -153,7 +158,7 @@ int runExtraction(char* archivePath) {
   takeArchiveNames(archivePath);
   if (!settleDestination() || !confirmDestinationFolder()) return endRun(0);
 
-  runWorker(static_cast<uint32_t>(startupState.fileSize) - r.firstHeaderOffset);
+  runWorker(static_cast<uint32_t>(r.archiveEnd - r.firstHeaderOffset));
   endRun(0);
   // Cancelled or failed: nothing is run, opened or deleted; what was written stays.
   int result = 0;

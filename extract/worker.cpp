@@ -202,7 +202,9 @@ Step writeMember(const char* target, bool replacing) {
 // A path that names a folder only: a directory entry gets its stamp and attributes; the
 // folders of any other method's member were made and nothing is written.
 Step finishFolderEntry(const char* target) {
-  if (sys::compareIgnoreCase(memberHeader.methodId, "-lhd-") != 0) {
+  // "-lhd-" in two pieces: the stub holds no whole method id (see DecodeMethodRecord)
+  const char* id = memberHeader.methodId;
+  if (id[0] != '-' || sys::compareIgnoreCase(id + 1, "lhd-") != 0) {
     ++extraction.skipped;
     return Step::next;
   }
@@ -245,13 +247,16 @@ void setFileTimesFromDos(const char* path, uint16_t dosDate, uint16_t dosTime, b
 }
 
 void extractionWorker() {
-  bool haveHeader = readMemberHeader(extraction.headerBuffer);
-  while (haveHeader && readRunStatus() == kRunGoing) {
+  int64_t archiveEnd = extraction.archiveEnd > 0 ? extraction.archiveEnd : archiveSize();
+  NextHeader next = readNextHeader(extraction.headerBuffer, archiveEnd);
+  while (next == NextHeader::member && readRunStatus() == kRunGoing) {
     int64_t dataOffset = archiveTell();
     if (extractMember() == Step::stop || readRunStatus() != kRunGoing) break;
     if (!archiveSeek(dataOffset + memberHeader.packedSize)) break;
-    haveHeader = readMemberHeader(extraction.headerBuffer);
+    next = readNextHeader(extraction.headerBuffer, archiveEnd);
   }
+  // Members behind a damaged header are lost: the run must not go on as if complete.
+  if (next == NextHeader::damaged) stopRun(kRunFailed);
   applyFolderStamps();
   if (readRunStatus() == kRunGoing) reportProgressNow();  // the bar ends where the archive did
   sys::closeProgressWindow();

@@ -7,6 +7,8 @@
 // What the worker shares with the run driver and the host tool.
 struct ExtractionState {
   uint8_t* headerBuffer;   // kHeaderBufferSize bytes, owned by the caller
+  int64_t archiveEnd;      // where the archive ends (a signed package's certificate
+                           // table); 0: at the end of the file
   // Tallies for the host tool's summary; the stub does not read them.
   uint32_t extracted;      // files written and checked
   uint32_t folders;        // directory entries made

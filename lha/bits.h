@@ -9,10 +9,13 @@ struct BitReader {
   uint64_t window;           // next unread bit at bit 63
   uint32_t available;        // valid bits at the top of window (>= 32 after every call)
   uint32_t packedRemaining;  // packed bytes that may still be taken from the archive
+  uint32_t fedBytes;         // bytes fed after the packed bytes or the file ran out
 };
 extern BitReader bitReader;
 
 void initBitReader();
+// A member's input starts: packedSize bytes may be read, none fed in their place yet.
+void startPackedInput(uint32_t packedSize);
 void refillBits();  // tops the window up to at least 57 valid bits
 
 // The next 16 bits of the stream.

@@ -22,18 +22,18 @@ namespace {
 
 // Every method of the system, with the parameters its decoder takes.
 const DecodeMethodRecord kDecodeMethods[] = {
-    // method      name     stored dictBits lenOff posCodes posBits start decodeChar decodePosition
-    {kMethodLh0, "-lh0-", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-    {kMethodLh1, "-lh1-", false, 12, 253, 64, 0, startLh1, decodeCharAdaptive, decodePositionFixed},
-    {kMethodLh2, "-lh2-", false, 13, 253, 0, 0, startLh2, decodeCharAdaptive, decodePositionAdaptive},
-    {kMethodLh3, "-lh3-", false, 13, 253, 128, 0, startLh3, decodeCharLh3, decodePositionFixed},
-    {kMethodLh4, "-lh4-", false, 12, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLh5, "-lh5-", false, 13, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLh6, "-lh6-", false, 15, 253, 16, 5, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLh7, "-lh7-", false, 16, 253, 17, 5, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLzs, "-lzs-", false, 11, 254, 0, 0, startLzs, decodeCharLzs, decodePositionLzs},
-    {kMethodLz4, "-lz4-", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-    {kMethodLz5, "-lz5-", false, 12, 253, 0, 0, startLz5, decodeCharLz5, decodePositionLz5},
+    // method      code   stored dictBits lenOff posCodes posBits start decodeChar decodePosition
+    {kMethodLh0, "lh0", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLh1, "lh1", false, 12, 253, 64, 0, startLh1, decodeCharAdaptive, decodePositionFixed},
+    {kMethodLh2, "lh2", false, 13, 253, 0, 0, startLh2, decodeCharAdaptive, decodePositionAdaptive},
+    {kMethodLh3, "lh3", false, 13, 253, 128, 0, startLh3, decodeCharLh3, decodePositionFixed},
+    {kMethodLh4, "lh4", false, 12, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLh5, "lh5", false, 13, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLh6, "lh6", false, 15, 253, 16, 5, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLh7, "lh7", false, 16, 253, 17, 5, startStatic, decodeCharStatic, decodePositionStatic},
+    {kMethodLzs, "lzs", false, 11, 254, 0, 0, startLzs, decodeCharLzs, decodePositionLzs},
+    {kMethodLz4, "lz4", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+    {kMethodLz5, "lz5", false, 12, 253, 0, 0, startLz5, decodeCharLz5, decodePositionLz5},
 };
 
 constexpr uint32_t kStoredPiece = 32768;
@@ -97,7 +97,7 @@ void runDecodeLoop(const DecodeMethodRecord& m) {
         }
       }
     }
-    if (produced >= d.originalSize) break;
+    if (produced >= d.outputLimit) break;  // a member cut short fails its length or CRC-16 check
   }
   if (writePos != 0) flushDictionary(writePos);
 }
@@ -108,6 +108,13 @@ const DecodeMethodRecord* findDecodeMethod(uint32_t method) {
   for (const DecodeMethodRecord& r : kDecodeMethods)
     if (r.method == method) return &r;
   return nullptr;
+}
+
+void formatMethodId(const DecodeMethodRecord& record, char* id) {
+  id[0] = '-';
+  std::memcpy(id + 1, record.code, 3);
+  id[4] = '-';
+  id[5] = '\0';
 }
 
 bool decodeMethodSupported(uint32_t method) { return findDecodeMethod(method) != nullptr; }
@@ -131,8 +138,8 @@ uint32_t selectDecodeMethod(const char* methodId) {
 
 void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize) {
   DecoderState& d = decoderState;
-  bitReader.packedRemaining = packedSize;
-  d.originalSize = originalSize;
+  startPackedInput(packedSize);
+  d.outputLimit = originalSize;
   const DecodeMethodRecord* m = findDecodeMethod(method);
   if (!m) return;
   if (m->stored) {

@@ -23,9 +23,12 @@ enum DecodeMethod : uint32_t {
 // One row per method: everything the frame needs to run it.
 struct DecodeMethodRecord {
   uint32_t method;
-  const char* name;             // canonical method id, e.g. "-lh5-"
+  // The id between its dashes, "lh5". The five bytes of an id never stand together in the
+  // stub: readers that look for the archive behind a package's image take the first such
+  // pattern for a member header.
+  char code[4];
   bool stored;                  // copied unchanged, no dictionary
-  uint32_t dictionaryBits;      // dictionary of 2^dictionaryBits bytes
+  uint8_t dictionaryBits;       // dictionary of 2^dictionaryBits bytes
   uint16_t lengthOffset;        // a code c above 255 is a match of c - lengthOffset bytes
   uint16_t positionCodeCount;   // size of the position alphabet
   uint8_t positionCountBits;    // width of the count of position code lengths
@@ -38,6 +41,9 @@ struct DecodeMethodRecord {
 const DecodeMethodRecord* findDecodeMethod(uint32_t method);
 // True when members of this method can be decoded (every method the table lists).
 bool decodeMethodSupported(uint32_t method);
+
+// The method id of a row, "-lh5-", into id (6 bytes).
+void formatMethodId(const DecodeMethodRecord& record, char* id);
 
 // Maps a five-character method id to its DecodeMethod.
 uint32_t selectDecodeMethod(const char* methodId);
@@ -59,7 +65,10 @@ struct DecoderState {
   // call (a match's length already counted), which is where methods read them
   uint32_t writePos;
   uint32_t producedCount;       // literals count 1, matches their length
-  uint32_t originalSize;
+  // Decoding stops once producedCount reaches it: the member's original size, or 0 once
+  // the bit reader finds its packed bytes spent (a stream of zero bits would otherwise go
+  // on making output up to any size the header claims).
+  uint32_t outputLimit;
   uint16_t positionCodeCount;
   uint8_t positionCountBits;
 };

@@ -9,6 +9,7 @@
 
 MemberHeader memberHeader;
 uint8_t headerChecksum;
+uint32_t invalidHeaderReports;
 
 namespace {
 
@@ -23,6 +24,7 @@ uint32_t get32(const uint8_t* p) {
 }
 
 void reportInvalidHeader() {
+  ++invalidHeaderReports;
   showMessage(Message::invalidHeader);
 }
 
@@ -47,15 +49,22 @@ void convertSeparators(char* text) {
   }
 }
 
+// What the chain of extended headers left for the checks after it.
+struct ExtendedChain {
+  uint32_t bytes;          // extended header bytes read
+  bool haveHeaderCrc;
+  uint16_t storedHeaderCrc;
+};
+
 // The chain of extended headers of levels 1 and 2, starting with one of size n.
-bool readExtendedHeaders(uint8_t* buffer, uint32_t n, char* directoryPart, char* namePart) {
+bool readExtendedHeaders(uint8_t* buffer, uint32_t n, char* directoryPart, char* namePart, ExtendedChain& chain) {
   MemberHeader& h = memberHeader;
-  bool haveHeaderCrc = false;
-  uint16_t storedHeaderCrc = 0;
+  chain = ExtendedChain{};
   while (n > 2) {
     uint16_t crcBefore = runningCrc16;
     if (n > static_cast<uint32_t>(kMaxHeaderPiece)) return false;
     if (readHeaderBytes(buffer, static_cast<int32_t>(n)) != static_cast<int32_t>(n)) return false;
+    chain.bytes += n;
     if (h.level == 1) {
       // Extensions larger than the packed size they are counted in would wrap the size
       // and send the next header offset (and a stored copy) far past this member.
@@ -64,9 +73,9 @@ bool readExtendedHeaders(uint8_t* buffer, uint32_t n, char* directoryPart, char*
     }
     switch (buffer[0]) {
       case 0x00:
-        if (n >= 5 && !haveHeaderCrc) {
-          haveHeaderCrc = true;
-          storedHeaderCrc = get16(buffer + 1);
+        if (n >= 5 && !chain.haveHeaderCrc) {
+          chain.haveHeaderCrc = true;
+          chain.storedHeaderCrc = get16(buffer + 1);
           runningCrc16 = crcBefore;
           buffer[1] = buffer[2] = 0;
           crc16Update(buffer, n);
@@ -86,7 +95,20 @@ bool readExtendedHeaders(uint8_t* buffer, uint32_t n, char* directoryPart, char*
     }
     n = get16(buffer + n - 2);
   }
-  return !haveHeaderCrc || runningCrc16 == storedHeaderCrc;
+  return true;
+}
+
+// A level-2 header is as long as its first two bytes say. Writers pad a header whose
+// length would be a multiple of 256 (its first byte would read as the end mark); the
+// padding lies behind the chain and the header CRC covers it.
+bool skipLevel2Padding(uint8_t* buffer, uint32_t statedLength, uint32_t readLength) {
+  if (statedLength < readLength) return false;  // the chain runs past the header
+  for (uint32_t left = statedLength - readLength; left > 0;) {
+    auto piece = static_cast<int32_t>(left < static_cast<uint32_t>(kMaxHeaderPiece) ? left : kMaxHeaderPiece);
+    if (readHeaderBytes(buffer, piece) != piece) return false;
+    left -= static_cast<uint32_t>(piece);
+  }
+  return true;
 }
 
 }  // namespace
@@ -145,8 +167,13 @@ bool readMemberHeader(uint8_t* headerBuffer) {
     h.storedCrc16 = get16(b + 21);
   }
 
-  if (h.level > 0 && !readExtendedHeaders(b, get16(b + length - 2), directoryPart, namePart))
-    return false;
+  if (h.level > 0) {
+    uint32_t statedLength = get16(b);  // level 2's total length; the chain reuses the buffer
+    ExtendedChain chain;
+    if (!readExtendedHeaders(b, get16(b + length - 2), directoryPart, namePart, chain)) return false;
+    if (h.level == 2 && !skipLevel2Padding(b, statedLength, length + chain.bytes)) return false;
+    if (chain.haveHeaderCrc && runningCrc16 != chain.storedHeaderCrc) return false;
+  }
 
   convertSeparators(namePart);
   convertSeparators(directoryPart);
@@ -154,6 +181,17 @@ bool readMemberHeader(uint8_t* headerBuffer) {
   std::memcpy(h.path, directoryPart, d);
   std::strcpy(h.path + d, namePart);
   return true;
+}
+
+NextHeader readNextHeader(uint8_t* headerBuffer, int64_t archiveEnd) {
+  int64_t at = archiveTell();
+  if (archiveEnd - at < kSmallestHeader) return NextHeader::end;
+  if (archiveGetByte() <= 0) return NextHeader::end;  // the end mark, or the file ended early
+  if (!archiveSeek(at)) return NextHeader::end;
+  uint32_t shown = invalidHeaderReports;
+  if (readMemberHeader(headerBuffer)) return NextHeader::member;
+  if (invalidHeaderReports == shown) reportInvalidHeader();
+  return NextHeader::damaged;
 }
 
 bool findFirstHeader(uint8_t* headerBuffer, uint32_t* offset) {

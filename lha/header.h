@@ -45,8 +45,22 @@ int32_t readHeaderBytes(uint8_t* destination, int32_t count);
 
 // Reads one header at the current archive position into memberHeader, using headerBuffer
 // (at least kMaxHeaderPiece bytes) as scratch. True: the stream stands on the member's
-// first data byte. False: no valid header here (the end of the archive for the worker).
+// first data byte. False: no valid header here (the scan goes on; behind a member,
+// readNextHeader tells the archive's end from damage).
 bool readMemberHeader(uint8_t* headerBuffer);
+
+// What the bytes behind a member hold.
+enum class NextHeader { member, end, damaged };
+// No header is shorter: a level-0 header with an empty name.
+constexpr int64_t kSmallestHeader = 24;
+// Reads the header behind a member. The archive ends at a zero byte (nothing after it is
+// read), at archiveEnd (the end of the file, or where a signed package's certificate
+// table begins) and where fewer bytes remain than the smallest header; any other bytes
+// that are no header are damage, and "invalid header." has then been shown once.
+NextHeader readNextHeader(uint8_t* headerBuffer, int64_t archiveEnd);
+
+// How many times "invalid header." was shown (by the header reader or for damage).
+extern uint32_t invalidHeaderReports;
 
 // Scans from the current archive position for the first header readMemberHeader accepts.
 // headerBuffer holds kHeaderBufferSize bytes. On success *offset is its file offset and

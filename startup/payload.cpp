@@ -68,6 +68,30 @@ CheckedRange archiveCheckRange(std::span<const uint8_t> headers, uint32_t payloa
   return range;
 }
 
+namespace {
+
+bool isWindowsImage(std::span<const uint8_t> headers) {
+  if (headers.size() < 0x40 || headers[0] != 'M' || headers[1] != 'Z') return false;
+  size_t nt = read16(headers, 0x3C);
+  return nt + 4 <= headers.size() && std::memcmp(headers.data() + nt, "PE\0\0", 4) == 0;
+}
+
+}  // namespace
+
+ArchiveBounds locateArchive(uint32_t payloadOffset) {
+  int64_t size = archiveSize();
+  ArchiveBounds bounds{0, size};
+  uint8_t headers[kHeaderBytes];
+  uint32_t n = archiveSeek(0) ? archiveRead(headers, sizeof headers) : 0;
+  std::span<const uint8_t> h(headers, n);
+  if (payloadOffset == kNoPayload && isWindowsImage(h)) payloadOffset = findPayloadOffset(h);
+  if (payloadOffset == kNoPayload || size <= int64_t{payloadOffset}) return bounds;
+  bounds.scanFrom = payloadOffset;
+  CheckedRange range = archiveCheckRange(h, payloadOffset, uint64_t(size));
+  if (range.signedPackage) bounds.end = range.end;
+  return bounds;
+}
+
 bool isValidConfig(std::span<const uint8_t> block) {
   return block.size() >= kConfigBytes && std::memcmp(block.data(), kConfigMagic, sizeof kConfigMagic) == 0;
 }

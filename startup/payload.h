@@ -53,6 +53,16 @@ struct CheckedRange {
 };
 CheckedRange archiveCheckRange(std::span<const uint8_t> headers, uint32_t payloadOffset, uint64_t fileLength);
 
+// Where the archive lies in the open archiveStream. A package (a Windows image with bytes
+// behind it) holds it behind its image, up to its certificate table when signed; any
+// other file is an archive from its first byte to its end. payloadOffset: the stub's own,
+// or kNoPayload to take it from the file's headers when the file is a package.
+struct ArchiveBounds {
+  uint32_t scanFrom;
+  int64_t end;
+};
+ArchiveBounds locateArchive(uint32_t payloadOffset);
+
 // True when all 512 bytes are present and the magic matches.
 bool isValidConfig(std::span<const uint8_t> block);
 

@@ -358,11 +358,6 @@ bool copyStored(const PlannedMember& m, uint16_t crc, FILE* out, std::string* wh
   return true;
 }
 
-const char* packedMethodId(uint32_t method) {
-  const DecodeMethodRecord* r = findDecodeMethod(method);
-  return r ? r->name : "-lh5-";
-}
-
 bool writeFolderMember(const PlannedMember& m, const ArchiveOptions& o, FILE* out, std::string* why) {
   MemberRecord r;
   r.level = static_cast<uint8_t>(o.headerLevel);
@@ -414,7 +409,9 @@ bool writeFileMember(const PlannedMember& m, const ArchiveOptions& o, FILE* out,
   }
   MemberRecord r;
   r.level = static_cast<uint8_t>(o.headerLevel);
-  r.methodId = packing ? packedMethodId(o.method) : "-lh0-";
+  char packedId[6];
+  formatMethodId(*findDecodeMethod(o.method), packedId);
+  r.methodId = packing ? packedId : "-lh0-";
   r.folders = m.folders;
   r.name = m.name;
   r.packedSize = static_cast<uint32_t>(packing ? spool.size : m.size);

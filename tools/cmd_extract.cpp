@@ -44,8 +44,9 @@ const char kUsage[] =
     "               keeps them), always, never, or newer (only by an older file)\n"
     "  --quiet      no progress bar, no summary\n"
     "Exit status: 0 every member extracted and checked (files kept by --overwrite count as\n"
-    "done), 1 a member failed or was refused, the package's CRC-32 failed or the run\n"
-    "stopped, 2 usage error, unreadable file or no archive found.\n";
+    "done), 1 a member failed or was refused, the package's CRC-32 failed, a damaged\n"
+    "header stopped the run or the run stopped otherwise, 2 usage error, unreadable file\n"
+    "or no archive found.\n";
 
 struct ExtractCommand {
   unsigned codePage = 1252;
@@ -224,6 +225,7 @@ int commandExtract(int argc, char** argv) {
   std::unique_ptr<uint8_t[]> headerBuffer(new uint8_t[kHeaderBufferSize]());
   extraction = ExtractionState{};
   extraction.headerBuffer = headerBuffer.get();
+  extraction.archiveEnd = scan.archiveEnd;
   archiveSeek(scan.firstOffset);
   extractionWorker();
   stopProgressBar();
@@ -233,6 +235,7 @@ int commandExtract(int argc, char** argv) {
 
   const ExtractionState& x = extraction;
   bool stopped = readRunStatus() != kRunGoing;
+  if (scan.damagedAt >= 0) std::fprintf(stderr, "zaroza extract: %s\n", damageLine(scan).c_str());
   if (!command.quiet) {
     std::printf("%u files extracted, %u folders, %u existing files kept, %u refused, %u failed%s\n",
                 x.extracted, x.folders, x.kept, x.rejected + x.skipped, x.failed,

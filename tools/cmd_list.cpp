@@ -20,7 +20,8 @@ const char kUsage[] =
     "date-time (levels 0/1: local MS-DOS time; level 2: UTC, marked Z), attribute, stored\n"
     "CRC-16 and path (converted to UTF-8 from the archive's code page, guessed unless\n"
     "--codepage is given).\n"
-    "Exit status: 0 listed, 1 no archive found, 2 usage error or unreadable file.\n";
+    "Exit status: 0 listed, 1 no archive found or a damaged header behind a member,\n"
+    "2 usage error or unreadable file.\n";
 
 }  // namespace
 
@@ -59,6 +60,8 @@ int commandList(int argc, char** argv) {
   std::printf("total %zu members, %" PRIu64 " packed, %" PRIu64 " original\n", scan.members.size(), packed,
               original);
   // candidates the scan rejected before the first valid header
-  for (const std::string& message : takeCoreMessages()) std::fprintf(stderr, "note: scan: %s\n", message.c_str());
-  return 0;
+  for (const std::string& message : scan.scanNotes) std::fprintf(stderr, "note: scan: %s\n", message.c_str());
+  if (scan.damagedAt < 0) return 0;
+  std::fprintf(stderr, "zaroza list: %s\n", damageLine(scan).c_str());
+  return 1;
 }

@@ -62,6 +62,11 @@ bool archiveWillExtract(const std::string& path, std::string* why) {
     *why = "'" + path + "' is not an LHA archive: no member header was found in it";
     return false;
   }
+  if (scan.damagedAt >= 0) {  // the stub would stop there and install nothing
+    *why = "'" + path + "': " + damageLine(scan);
+    closeArchiveStream();
+    return false;
+  }
   for (const ArchiveMember& m : scan.members) {
     if (isDirectoryEntry(m.header)) continue;
     std::string problem = testMember(m, nullptr);

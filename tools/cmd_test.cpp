@@ -25,7 +25,8 @@ const char kUsage[] =
     "a summary; directory entries are skipped. On a terminal a progress bar is shown.\n"
     "  --output-dir DIR  also write each decoded member below DIR (for comparisons with\n"
     "                    other decoders; '..' and absolute components are dropped)\n"
-    "Exit status: 0 all members good, 1 a member failed or uses an unknown method,\n"
+    "Exit status: 0 all members good, 1 a member failed or uses an unknown method, or a\n"
+    "damaged header hides the members behind it,\n"
     "2 usage error, unreadable file or no archive found.\n";
 
 // DIR/<member path>, with only plain components kept.
@@ -109,7 +110,8 @@ int commandTest(int argc, char** argv) {
   }
   stopProgressBar();
   runStatus.store(kRunGoing);
+  if (scan.damagedAt >= 0) std::printf("%s\n", damageLine(scan).c_str());
   std::printf("%u members tested, %u failed, %u of unknown methods, %u directories\n", tested, failed,
               unsupported, directories);
-  return failed || unsupported ? 1 : 0;
+  return failed || unsupported || scan.damagedAt >= 0 ? 1 : 0;
 }

@@ -22,26 +22,27 @@ int collectMessage(sys::WindowHandle, const char* text, const char*, unsigned fl
   return (flags & 0xF) == sys::kMbYesNo ? sys::kIdYes : sys::kIdOk;
 }
 
-// A package's archive lies behind the stub image, as the stub itself reads it: the scan
-// starts there, so the stub's own bytes are never taken for headers.
-int64_t payloadOffsetOf() {
-  uint8_t headers[kHeaderBytes];
-  if (!archiveSeek(0)) return -1;
-  uint32_t n = archiveRead(headers, sizeof headers);
-  if (n < 2 || headers[0] != 'M' || headers[1] != 'Z') return -1;
-  uint32_t payload = findPayloadOffset(std::span<const uint8_t>(headers, n));
-  return payload != kNoPayload && payload < archiveSize() ? payload : -1;
-}
-
 bool readAllHeaders(ArchiveScan& scan, std::vector<uint8_t>& buffer) {
   scan.members.clear();
-  scan.payloadOffset = payloadOffsetOf();
-  if (!archiveSeek(scan.payloadOffset > 0 ? scan.payloadOffset : 0)) return false;
+  scan.damagedAt = -1;
+  // A package's archive lies behind the stub image, as the stub itself reads it: the scan
+  // starts there, so the stub's own bytes are never taken for headers.
+  ArchiveBounds bounds = locateArchive(kNoPayload);
+  scan.payloadOffset = bounds.scanFrom > 0 ? bounds.scanFrom : -1;
+  scan.archiveEnd = bounds.end;
+  if (!archiveSeek(bounds.scanFrom)) return false;
   uint32_t first = 0;
   if (!findFirstHeader(buffer.data(), &first)) return false;
   scan.firstOffset = first;
+  scan.scanNotes = takeCoreMessages();
   int64_t next = first;
-  while (archiveSeek(next) && readMemberHeader(buffer.data())) {
+  while (archiveSeek(next)) {
+    NextHeader found = readNextHeader(buffer.data(), scan.archiveEnd);
+    if (found == NextHeader::damaged) {
+      scan.damagedAt = next;
+      takeCoreMessages();  // the "invalid header." of the damage, which damagedAt tells
+    }
+    if (found != NextHeader::member) break;
     ArchiveMember m{memberHeader, static_cast<uint32_t>(next), static_cast<uint32_t>(archiveTell())};
     scan.members.push_back(m);
     next = static_cast<int64_t>(m.dataOffset) + m.header.packedSize;
@@ -114,6 +115,11 @@ std::string testMember(const ArchiveMember& m, FILE* out) {
   }
   if (!problem.empty()) problem.resize(problem.size() - 2);
   return problem;
+}
+
+std::string damageLine(const ArchiveScan& scan) {
+  if (scan.damagedAt < 0) return "";
+  return "damaged header at offset " + std::to_string(scan.damagedAt) + ": the archive cannot be read behind it";
 }
 
 std::string memberPathUtf8(const MemberHeader& header, unsigned codePage) {

@@ -16,6 +16,9 @@ struct ArchiveScan {
   std::vector<ArchiveMember> members;
   uint32_t firstOffset = 0;
   int64_t payloadOffset = -1;   // a package: where its payload begins behind the stub
+  int64_t archiveEnd = 0;       // end of the file, or a signed package's certificate table
+  int64_t damagedAt = -1;       // offset of a header that is neither a member nor the end
+  std::vector<std::string> scanNotes;  // what the core showed for candidates before the first
   unsigned codePage = 1252;
 };
 
@@ -33,6 +36,10 @@ void collectCoreMessages();
 // Decodes one member of the open archive (into `out` when it is not null, which is then
 // closed) and checks its CRC-16 and length: what is wrong with it, empty when it is good.
 std::string testMember(const ArchiveMember& member, FILE* out);
+
+// The line that names a damaged header ("" when there is none): the members behind it
+// cannot be read.
+std::string damageLine(const ArchiveScan& scan);
 
 std::string memberPathUtf8(const MemberHeader& header, unsigned codePage);
 std::string formatTimeStamp(const MemberHeader& header);

@@ -43,6 +43,17 @@ grep -qiF "folder=C:\\edest" <<<"$record" || fail "setup command not run in the 
 grep -qF -- "--from-the-command-line" <<<"$record" || fail "parameters lost: $record"
 echo "ok: /E: with a setup command"
 
+# another package named on the command line: read from behind its stub, so no bytes of
+# the stub are taken for a header. Its stub (never run) gets a candidate with a wrong
+# checksum, as an older stub held: read, it would show a box, and /H /O would wait for it.
+rm -rf "$drive_c/pdest"
+pack "$work/x/other.exe" "$work/x/data.lzh" --dest 'C:\elsewhere\' --command setup.exe
+{ printf '\040\000-lh5-'; head -c 30 /dev/zero; } | dd of="$work/x/other.exe" bs=1 seek=1024 conv=notrunc status=none
+start_line "$lang" "\"$program\" /H /O /N \"$(winpath "$work/x/other.exe")\" \"C:\\pdest\\\""
+finish_stub
+[ "$(cat "$drive_c/pdest/sub/b.txt" 2>/dev/null)" = "member b" ] || fail "another package not extracted"
+echo "ok: /H /O /N \"PACKAGE\" \"DESTINATION\""
+
 start_stub "$lang" "$work/x/package.exe" "$(winpath "$work/x")\\missing.lzh"
 driver absent "ZAR-OZA" 500 || fail "a missing archive showed a box"
 finish_stub
@@ -113,10 +124,11 @@ codepage=$([ "$lang" = ja_JP.UTF-8 ] && echo 932 || echo 1252)
 for row in lharc113/lh1.lzh:lhasa lharc113/long.lzh:lhasa larc333/lz4.lzs:lhasa larc333/lz5.lzs:lhasa \
            larc333/initial.lzs:lhasa generated/lzs/long.lzs:lhasa lha_unix114i/h2_lh6.lzh:lhasa \
            lha_unix114i/h2_lh7.lzh:lhasa lha_amiga_122/lh4.lzh:lhasa jlha-made/lh3_h1.lzh:zaroza \
-           jlha-made/sjis_h2.lzh:zaroza; do
+           jlha-made/sjis_h2.lzh:zaroza lha_unix_ac/padded_h2.lzh:lhasa; do
   source=${row%%:*} reference=${row#*:}
   [ -f "$corpus/$source" ] || fail "corpus archive $source missing"
-  skip_row "$source" "$([ "$source" = larc333/lz5.lzs ] && echo 1)" && continue
+  skip_row "$source" "$([ "$source" = larc333/lz5.lzs ] || [ "$source" = lha_unix_ac/padded_h2.lzh ] && echo 1)" &&
+    continue
   pack "$work/methods.exe" "$corpus/$source" --dest 'C:\methods\' --no-confirm --skip-dialog --no-open-folder
   cp "$work/methods.exe" "$work/package.exe"
   rm -rf "$drive_c/methods" "$work/reference"

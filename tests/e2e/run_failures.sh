@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs that go wrong: a member with a wrong CRC-16 over an existing file, a package whose
-# CRC-32 does not match (with and without a setup command), Cancel in the progress window,
-# and a write that falls short (a file-size limit on the Wine process).
+# CRC-32 does not match (with and without a setup command), a damaged header behind a
+# member, Cancel in the progress window, and a write that falls short (a file-size limit on
+# the Wine process).
 # Extra arguments: LANG
 . "$(dirname "$0")/lib.sh"
 use_language "$4"
@@ -71,6 +72,26 @@ for command in "setup.exe" ""; do
   [ ! -e "$drive_c/record-c32.txt" ] || fail "the setup command ran after the warning"
   echo "ok: CRC-32 mismatch (command '$command')"
 done
+
+# --- a damaged header behind a member -------------------------------------------------------
+# The members before it are written, "invalid header." shows once, and the setup program
+# that was extracted does not run: the archive was not read whole.
+stage "$work/hdr" a.txt="member a" setup.exe=@recorder z.txt="member z"
+lha_archive "$work/hdr.lzh" "$work/hdr" a2zq
+third=$(grep -abo -- '-lh0-' "$work/hdr.lzh" | sed -n 3p | cut -d: -f1)
+printf '\007' | dd of="$work/hdr.lzh" bs=1 seek=$((third - 2 + 20)) conv=notrunc status=none   # level 7
+pack "$work/package.exe" "$work/hdr.lzh" --dest 'C:\hdr\' --command setup.exe --delete-after --no-confirm \
+  --skip-dialog --no-check
+rm -rf "$drive_c/hdr" "$drive_c/record-hdr.txt"
+ZAROZA_SETUP_RECORD='C:\record-hdr.txt' start_stub "$lang" "$work/package.exe"
+listing=$(driver wait "ZAR-OZA" "$wait_ms") || fail "no box for the damaged header"
+[ "$(control_text "$listing" 65535)" = "invalid header." ] || fail "box text: $listing"
+driver click "ZAR-OZA" 1
+driver absent "ZAR-OZA" 300 || fail "a second box after the damaged header"
+finish_stub
+[ ! -e "$drive_c/record-hdr.txt" ] || fail "the setup command ran after a damaged header"
+only_files "$drive_c/hdr" a.txt setup.exe
+echo "ok: damaged header behind a member"
 
 # --- Cancel in the progress window --------------------------------------------------------
 # The replace dialog holds the worker while the progress window's Cancel is pressed, so

@@ -78,12 +78,16 @@ class Worker : public ::testing::Test {
     runStatus = kRunGoing;
   }
 
-  // Writes the archive (with flipBit: one data bit of the member named flipBit changed)
-  // and runs the worker over it; returns the messages shown.
-  std::vector<ShownMessage> extract(const std::vector<LhaMember>& members, const std::string& damaged = "") {
+  // Writes the archive (with `damaged`: one data bit of the member of that name changed;
+  // with `badHeader`: that member's header level byte out of range) and runs the worker
+  // over it; returns the messages shown.
+  std::vector<ShownMessage> extract(const std::vector<LhaMember>& members, const std::string& damaged = "",
+                                    const std::string& badHeader = "") {
     std::string bytes = lhaArchiveBytes(members);
-    for (const LhaMember& m : members)
+    for (const LhaMember& m : members) {
       if (!damaged.empty() && m.name == damaged) bytes[bytes.find(m.data)] ^= 0x01;
+      if (!badHeader.empty() && m.name == badHeader) bytes[bytes.find(lhaMemberBytes(m)) + 20] = 7;
+    }
     std::string archive = scratch + "a.lzh";
     EXPECT_TRUE(writeFileText(archive, bytes));
     buildCrc16Table();
@@ -193,6 +197,15 @@ TEST_F(Worker, FailingMemberLeavesTheExistingFileAsItWas) {
   EXPECT_EQ(snapshotTree(destination).size(), 2u) << "no temporary file stays";
   EXPECT_EQ(extraction.failed, 1u);
   EXPECT_EQ(readRunStatus(), kRunGoing);
+}
+
+TEST_F(Worker, DamagedHeaderBehindAMemberStopsTheRun) {
+  auto shown = extract({file("a.txt", "first"), file("b.txt", "second"), file("c.txt", "third")}, "", "b.txt");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "invalid header.");
+  EXPECT_EQ(content("a.txt"), "first");
+  EXPECT_EQ(content("c.txt"), "<missing>");
+  EXPECT_EQ(readRunStatus(), kRunFailed);
 }
 
 TEST_F(Worker, FailingNewMemberLeavesNoFile) {

@@ -214,6 +214,101 @@ TEST_F(HeaderReader, Level2LengthWithLowByteZeroRejects) {
   EXPECT_FALSE(read(a));
 }
 
+// A level-2 header is as long as its length field says; the padding behind the chain is
+// covered by the header CRC.
+struct StatedLengthCase {
+  const char* what;
+  size_t padding;
+  int statedDelta;     // added to the length field before the CRC is put in
+  bool crcOverPadding;
+  bool accepted;
+};
+
+class Level2StatedLength : public HeaderReader, public ::testing::WithParamInterface<StatedLengthCase> {};
+
+TEST_P(Level2StatedLength, HeaderEndsWhereItsLengthSays) {
+  const StatedLengthCase& c = GetParam();
+  Bytes a = level2Header("-lh0-", 3, 3, 0, {{0x01, text("padded.txt")}}, true, c.padding);
+  auto stated = static_cast<uint16_t>(static_cast<int>(a.size()) + c.statedDelta);
+  restateLevel2Header(a, c.crcOverPadding ? stated : static_cast<uint16_t>(a.size() - c.padding));
+  a[0] = static_cast<uint8_t>(stated);
+  a[1] = static_cast<uint8_t>(stated >> 8);
+  Bytes data = text("abc");
+  a.insert(a.end(), data.begin(), data.end());
+  a.resize(a.size() + 400, 0);
+  EXPECT_EQ(read(a), c.accepted) << c.what;
+  if (!c.accepted) return;
+  EXPECT_STREQ(memberHeader.path, "padded.txt") << c.what;
+  EXPECT_EQ(archiveTell(), stated) << c.what;  // on the first data byte
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, Level2StatedLength,
+    ::testing::Values(StatedLengthCase{"no padding", 0, 0, true, true},
+                      StatedLengthCase{"one byte, as writers avoid a length of 256", 1, 0, true, true},
+                      StatedLengthCase{"300 bytes", 300, 0, true, true},
+                      StatedLengthCase{"CRC over the chain only", 1, 0, false, false},
+                      StatedLengthCase{"length shorter than the chain", 0, -1, true, false}));
+
+// What may follow a member: the archive's end in its three forms, a member, or damage,
+// which shows "invalid header." exactly once.
+struct NextCase {
+  const char* what;
+  Bytes behind;        // the bytes where the next header would begin
+  int64_t endCut;      // archiveEnd this many bytes before the end of the file
+  NextHeader expected;
+};
+
+class NextHeaderAt : public HeaderReader, public ::testing::WithParamInterface<NextCase> {};
+
+TEST_P(NextHeaderAt, EndMemberOrDamage) {
+  const NextCase& c = GetParam();
+  Bytes a = level0Header("-lh0-", "first", 0, 0, 0);
+  a.insert(a.end(), c.behind.begin(), c.behind.end());
+  attachBytes(a);
+  ASSERT_TRUE(readMemberHeader(buffer));
+  EXPECT_EQ(readNextHeader(buffer, static_cast<int64_t>(a.size()) - c.endCut), c.expected) << c.what;
+  EXPECT_EQ(recorder.messages.size(), c.expected == NextHeader::damaged ? 1u : 0u) << c.what;
+  if (c.expected == NextHeader::member) {
+    EXPECT_STREQ(memberHeader.path, "second") << c.what;
+  }
+}
+
+Bytes junk(size_t n) { return Bytes(n, 0x41); }
+Bytes then(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+Bytes cut(Bytes b, size_t n) {
+  b.resize(n);
+  return b;
+}
+Bytes level2WrongCrc() {
+  Bytes h = level2Header("-lh0-", 0, 0, 0, {{0x01, text("second")}}, true);
+  h[27] ^= 1;
+  return h;
+}
+Bytes badChecksum() {
+  Bytes h = level0Header("-lh0-", "second", 0, 0, 0);
+  h[1] ^= 1;
+  return h;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archives, NextHeaderAt,
+    ::testing::Values(
+        NextCase{"end of the file", {}, 0, NextHeader::end},
+        NextCase{"zero byte, nothing after it read", then({0}, junk(40)), 0, NextHeader::end},
+        NextCase{"23 bytes left", junk(23), 0, NextHeader::end},
+        NextCase{"a member", level0Header("-lh0-", "second", 0, 0, 0), 0, NextHeader::member},
+        NextCase{"a member behind the archive's end (a certificate table)",
+                 level0Header("-lh0-", "second", 0, 0, 0), 30, NextHeader::end},
+        NextCase{"24 bytes that are no header", junk(24), 0, NextHeader::damaged},
+        NextCase{"a header the reader reports itself", badChecksum(), 0, NextHeader::damaged},
+        NextCase{"a level-2 header with a wrong CRC", level2WrongCrc(), 0, NextHeader::damaged},
+        NextCase{"a header cut short", cut(level0Header("-lh0-", "second", 0, 0, 0), 25), 0,
+                 NextHeader::damaged}));
+
 TEST_F(HeaderReader, ExtendedHeaderOf5000BytesRejects) {
   Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x01, text("x")}}, false);
   a[24] = 5000 & 0xFF;

@@ -1,5 +1,6 @@
 #include "lha_util.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -205,7 +206,7 @@ Bytes level1Header(const std::string& method, const std::string& name, uint32_t 
 }
 
 Bytes level2Header(const std::string& method, uint32_t packed, uint32_t original, uint16_t crc,
-                   const std::vector<ExtendedHeader>& extensions, bool headerCrc) {
+                   const std::vector<ExtendedHeader>& extensions, bool headerCrc, size_t padding) {
   std::vector<ExtendedHeader> all;
   if (headerCrc) all.push_back({0x00, {0, 0}});
   all.insert(all.end(), extensions.begin(), extensions.end());
@@ -216,14 +217,20 @@ Bytes level2Header(const std::string& method, uint32_t packed, uint32_t original
   h.push_back('U');
   put16(h, all.empty() ? 0 : static_cast<uint32_t>(all[0].data.size() + 3));
   h.insert(h.end(), ext.begin(), ext.end());
+  h.resize(h.size() + padding, 0);
   h[0] = static_cast<uint8_t>(h.size());
   h[1] = static_cast<uint8_t>(h.size() >> 8);
-  if (headerCrc) {
-    uint16_t c = referenceCrc16(h);  // the CRC bytes are still zero here
-    h[27] = static_cast<uint8_t>(c);
-    h[28] = static_cast<uint8_t>(c >> 8);
-  }
+  if (headerCrc) restateLevel2Header(h, static_cast<uint16_t>(h.size()));
   return h;
+}
+
+void restateLevel2Header(Bytes& h, uint16_t length) {
+  h[0] = static_cast<uint8_t>(length);
+  h[1] = static_cast<uint8_t>(length >> 8);
+  h[27] = h[28] = 0;
+  uint16_t c = referenceCrc16(Bytes(h.begin(), h.begin() + std::min<size_t>(length, h.size())));
+  h[27] = static_cast<uint8_t>(c);
+  h[28] = static_cast<uint8_t>(c >> 8);
 }
 
 uint16_t referenceCrc16(const Bytes& bytes) {

@@ -85,9 +85,14 @@ Bytes level0Header(const std::string& method, const std::string& name, uint32_t 
                    uint16_t crc);
 Bytes level1Header(const std::string& method, const std::string& name, uint32_t packed, uint32_t original,
                    uint16_t crc, const std::vector<ExtendedHeader>& extensions);
-// headerCrc: put a type-0 extension with the right CRC first in the chain.
+// headerCrc: put a type-0 extension with the right CRC first in the chain. padding: zero
+// bytes behind the chain, counted in the length and covered by the CRC (as writers pad a
+// length that is a multiple of 256).
 Bytes level2Header(const std::string& method, uint32_t packed, uint32_t original, uint16_t crc,
-                   const std::vector<ExtendedHeader>& extensions, bool headerCrc);
+                   const std::vector<ExtendedHeader>& extensions, bool headerCrc, size_t padding = 0);
+// Sets a level-2 header's length field and puts the CRC of its first `length` bytes in
+// the type-0 extension that level2Header put first.
+void restateLevel2Header(Bytes& header, uint16_t length);
 
 // Reference CRC-16/ARC computed bit by bit.
 uint16_t referenceCrc16(const Bytes& bytes);

@@ -102,6 +102,41 @@ INSTANTIATE_TEST_SUITE_P(
                       return w.bytes;
                     }(), 0, 1, {}, "Bad table (case b)"}));
 
+// A member whose packed bytes run out long before its claimed size ends soon after them:
+// zero bits (or the 0xFF bytes past the end of the file) make no more output.
+struct BoundedCase {
+  const char* what;
+  uint32_t method;
+  Bytes packed;
+  uint32_t packedSize;
+};
+
+class PackedBytesSpent : public ::testing::TestWithParam<BoundedCase> {};
+
+TEST_P(PackedBytesSpent, OutputStaysSmall) {
+  const BoundedCase& c = GetParam();
+  uint32_t packedSize = c.packedSize ? c.packedSize : static_cast<uint32_t>(c.packed.size());
+  DecodeResult r = decodeBytes(c.method, c.packed, packedSize, 50000000);
+  EXPECT_LT(r.output.size(), 20000u) << c.what;
+}
+
+Bytes lh5BlockOf65535Codes() {
+  StaticBlock b = fullBlock(kMethodLh5);
+  BitWriter w;
+  b.begin(w, 0xFFFF);
+  return w.bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Methods, PackedBytesSpent,
+    ::testing::Values(BoundedCase{"lh1, one byte", 1, {0}, 1}, BoundedCase{"lh2, one byte", 2, {0}, 1},
+                      BoundedCase{"lh3, one byte", 3, {0}, 1}, BoundedCase{"lzs, one byte", 13, {0}, 1},
+                      BoundedCase{"lh1, file ends first", 1, {0}, 0xFFFFFFFF},
+                      BoundedCase{"lh2, file ends first", 2, {0}, 0xFFFFFFFF},
+                      BoundedCase{"lh3, file ends first", 3, {0}, 0xFFFFFFFF},
+                      BoundedCase{"lzs, file ends first", 13, {0}, 0xFFFFFFFF},
+                      BoundedCase{"lh5, a block of 65535 codes announced", 5, lh5BlockOf65535Codes(), 0}));
+
 // --- encoders of -lh1-/-lh2- and -lh3-, for the forms no peer's archive holds ---
 
 struct Token {

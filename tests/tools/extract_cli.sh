@@ -44,7 +44,7 @@ member0() {
 }
 
 # --- the same files as lhasa, with their stamps and modes ------------------------------
-for archive in lha_unix114i/h2_subdir.lzh lha_unix114i/h0_lh5.lzh lha_x68k_213/h1_lh5.lzh; do
+for archive in lha_unix114i/h2_subdir.lzh lha_unix114i/h0_lh5.lzh lha_x68k_213/h1_lh5.lzh lha_unix_ac/padded_h2.lzh; do
   rm -rf "$work/ours" "$work/theirs"
   mkdir -p "$work/theirs"
   extract 0 "$archive" -q -d "$work/ours" "$corpus/$archive"
@@ -105,6 +105,21 @@ grep -q "a.txt: CRC Error!" "$work/out" || fail "no CRC error line naming the me
 [ "$(cat "$work/d/a.txt")" = "keep me" ] || fail "a damaged member replaced the existing file"
 [ "$(cat "$work/d/b.txt" 2>/dev/null)" = "member b" ] || fail "the member after the damaged one is missing"
 [ "$(ls "$work/d" | wc -l)" = 2 ] || fail "a temporary file stayed: $(ls "$work/d")"
+
+# a header behind a member that is neither a member nor the end: each reading command names
+# its offset and fails; the member before it is still extracted
+{ member0 "a.txt" "member a"; printf 'no header but more than 24 bytes'; member0 "b.txt" "member b"; printf '\0'; } \
+  >"$work/badheader.lzh"
+offset=$(($(grep -abo 'member a' "$work/badheader.lzh" | cut -d: -f1) + 8))
+for command in list test "extract -d $work/bh"; do
+  # shellcheck disable=SC2086
+  "$zaroza" $command "$work/badheader.lzh" >"$work/out" 2>&1 </dev/null
+  rc=$?
+  [ $rc -eq 1 ] || fail "$command on a damaged header: exit $rc, expected 1"
+  grep -q "damaged header at offset $offset" "$work/out" || fail "$command names no offset: $(cat "$work/out")"
+done
+[ "$(cat "$work/bh/a.txt" 2>/dev/null)" = "member a" ] || fail "the member before a damaged header is missing"
+[ ! -e "$work/bh/b.txt" ] || fail "a member behind a damaged header was extracted"
 
 extract 2 "no archive" -d "$work/x" "$work/h"
 head -c 1000 /dev/urandom >"$work/random.bin"

@@ -84,6 +84,9 @@ cp "$corpus/lha_unix114i/h0_lh0.lzh" "$work/damaged.lzh"
 printf 'X' | dd of="$work/damaged.lzh" bs=1 seek=100 conv=notrunc status=none
 expect_status 1 "pack a damaged archive" "$zaroza" pack --stub "$stub" -o "$work/d.exe" "$work/damaged.lzh"
 expect_text "pack a damaged archive" "does not extract (CRC-16"
+{ head -c -1 "$corpus/lha_unix114i/h0_lh0.lzh"; printf 'more than 24 bytes of no header at all'; } >"$work/badheader.lzh"
+expect_status 1 "pack an archive with a damaged header" "$zaroza" pack --stub "$stub" -o "$work/d.exe" "$work/badheader.lzh"
+expect_text "pack an archive with a damaged header" "damaged header at offset"
 # the stub seeks with 32-bit offsets: a package of 2 GiB or more is refused before anything is read
 truncate -s 2147483000 "$work/huge.lzh"
 expect_status 1 "pack 2 GiB" "$zaroza" pack --no-check --stub "$stub" -o "$work/huge.exe" "$work/huge.lzh"
@@ -110,6 +113,12 @@ expect_status 0 "pack a folder" "$zaroza" pack --stub "$stub" -o "$work/f.exe" -
 expect_status 0 "list the folder's package" "$zaroza" list "$work/f.exe"
 expect_text "folder's package" " setup.exe"
 expect_text "folder's package" "docs\guide.txt"
+# other LHA readers open the package as an archive and check every member
+expect_status 0 "lhasa t on a package" lhasa t "$work/f.exe"
+expect_text "lhasa t on a package" "docs/guide.txt	- Tested"
+expect_text "lhasa t on a package" "setup.exe	- Tested"
+expect_status 0 "7z t on a package" 7z t "$work/f.exe"
+expect_text "7z t on a package" "Files: 2"
 # packed again into the folder itself: the package written before is not taken in
 for run in 1 2; do
   expect_status 0 "pack into the folder, run $run" "$zaroza" pack --stub "$stub" -o "$work/dist/setup-pkg.exe" "$work/dist"

@@ -293,12 +293,13 @@ TEST_F(Scratch, EveryLevelAndMethodReadsBack) {
           const std::string* content;
         };
         const std::string none, ro = "read only";
-        const std::string packed = findDecodeMethod(method)->name;
+        char packed[6];
+        formatMethodId(*findDecodeMethod(method), packed);
         const Expect expect[] = {{"docs\\", "-lhd-", 0x10, &none},
                                  {"docs\\ro.txt", "-lh0-", 0x21, &ro},  // too short to pack smaller
                                  {"empty.txt", "-lh0-", 0x20, &none},
                                  {"noise.bin", "-lh0-", 0x20, &noise},
-                                 {"text.txt", packed.c_str(), 0x20, &text}};
+                                 {"text.txt", packed, 0x20, &text}};
         for (size_t k = 0; k < 5; ++k) {
           const ReadBack::Member& m = r.members[k];
           EXPECT_STREQ(m.header.path, expect[k].path);
