@@ -136,8 +136,10 @@ for row in "${replace_cases[@]}"; do
     check "existing file info" "$(control_text "$listing" 113)" "$existing_info"
     check "archived file info" "$(control_text "$listing" 116)" "$member_info"
     check "replace dialog owner" "$(window_line "$listing" 4)" "$progress_caption"
-    [ "$(send "$replace_caption" 105 0x171 0 0)" != 0 ] || check "existing file icon" none shown
-    [ "$(send "$replace_caption" 107 0x171 0 0)" != 0 ] || check "archived file icon" none shown
+    for icon in "105 existing" "107 archived"; do   # STM_GETICON: a handle, not 0 and not nothing
+      handle=$(send "$replace_caption" "${icon% *}" 0x171 0 0) || fail "cannot ask for the ${icon#* } file icon"
+      [ -n "$handle" ] && [ "$handle" != 0 ] || check "${icon#* } file icon" "'$handle'" "a handle"
+    done
     first=0
   fi
   if [ "$button" = 0 ]; then

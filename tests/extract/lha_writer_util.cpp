@@ -30,6 +30,10 @@ std::string extendedHeader(uint8_t type, const std::string& data) {
 std::string chain(const std::vector<std::string>& headers, std::string* firstSize) {
   std::string out;
   firstSize->clear();
+  if (headers.empty()) {  // the base header's size field ends the chain at once
+    put16(firstSize, 0);
+    return out;
+  }
   for (size_t i = 0; i < headers.size(); ++i) {
     const std::string& h = headers[i];
     if (i == 0) *firstSize = h.substr(0, 2);
@@ -37,7 +41,6 @@ std::string chain(const std::vector<std::string>& headers, std::string* firstSiz
     out += h.substr(2);
   }
   put16(&out, 0);
-  if (headers.empty()) put16(firstSize, 0);
   return out;
 }
 

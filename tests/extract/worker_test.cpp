@@ -135,6 +135,7 @@ struct OverwriteCase {
   int dialogs;
   int32_t status;
   uint32_t noConfirmAfter, newerOnlyAfter;
+  int level = 2;              // of the member; levels 0 and 1 carry a local MS-DOS stamp
 };
 
 TEST_F(Worker, OverwriteDecisions) {
@@ -149,6 +150,10 @@ TEST_F(Worker, OverwriteDecisions) {
       {"Newer, existing older", 0, 0, {112}, -60, true, 1, kRunGoing, 0, 1},
       {"Newer, existing newer", 0, 0, {112}, +60, false, 1, kRunGoing, 0, 1},
       {"Cancel", 0, 0, {sys::kReplaceCancel}, -60, false, 1, kRunCancelled, 0, 0},
+      {"newerOnly, level 0, existing older", 0, 1, {}, -60, true, 0, kRunGoing, 0, 1, 0},
+      {"newerOnly, level 0, existing newer", 0, 1, {}, +60, false, 0, kRunGoing, 0, 1, 0},
+      {"Newer, level 1, existing older", 0, 0, {112}, -60, true, 1, kRunGoing, 0, 1, 1},
+      {"Newer, level 1, existing newer", 0, 0, {112}, +60, false, 1, kRunGoing, 0, 1, 1},
   };
   for (const OverwriteCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -158,7 +163,12 @@ TEST_F(Worker, OverwriteDecisions) {
     sfxSettings.noConfirm = c.noConfirm;
     sfxSettings.newerOnly = c.newerOnly;
     replaceScript.answers = c.answers;
-    extract({file("a.txt", "new member"), file("b.txt", "second")});
+    LhaMember a = file("a.txt", "new member");
+    if (c.level != 2) {
+      a.level = c.level;
+      ASSERT_TRUE(sys::fileTimeToDos(sys::kUnixEpochFileTime + uint64_t{kMemberTime} * kTicks, &a.timeStamp));
+    }
+    extract({a, file("b.txt", "second")});
     EXPECT_EQ(content("a.txt"), c.replaced ? "new member" : "old");
     EXPECT_EQ(readOnly("a.txt"), !c.replaced);  // a replaced file takes the member's attribute
     EXPECT_EQ(replaceScript.calls, c.dialogs);
@@ -167,6 +177,47 @@ TEST_F(Worker, OverwriteDecisions) {
     EXPECT_EQ(sfxSettings.newerOnly, c.newerOnlyAfter);
     EXPECT_EQ(content("b.txt"), c.status == kRunGoing ? "second" : "<missing>");
     EXPECT_EQ(snapshotTree(destination).size(), c.status == kRunGoing ? 2u : 1u) << "no temporary file stays";
+  }
+}
+
+// The replace path failing on the way: the member fails, what was there stays as it was
+// and no temporary file is left.
+TEST_F(Worker, ReplaceFailuresKeepTheOldFile) {
+  struct Case {
+    const char* what;
+    size_t folderBytes;  // destination path length (0: the fixture's)
+    bool oldIsFolder;    // a folder stands where the member goes: the move fails
+  };
+  const Case cases[] = {{"no room for the temporary file's name", 250, false},
+                        {"the move over the old one fails", 0, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TearDown();
+    SetUp();
+    if (c.folderBytes) {
+      destination += std::string(c.folderBytes - destination.size() - 1, 'd') + "\\";
+      ASSERT_TRUE(makeFolder(destination));
+      std::strcpy(sfxSettings.destinationPath, destination.c_str());
+    }
+    if (c.oldIsFolder) {
+      ASSERT_TRUE(makeFolder(destination + "a.txt"));
+      ASSERT_TRUE(writeFileText(destination + "a.txt\\inner.txt", "inside"));
+    } else {
+      existing("a.txt", "the user's file", -60);
+    }
+    sfxSettings.noConfirm = 1;
+    auto shown = extract({file("a.txt", "new member"), file("b.txt", "second")});
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Cannot create a file.");
+    EXPECT_EQ(extraction.failed, 1u);
+    if (c.oldIsFolder) {
+      EXPECT_EQ(content("a.txt\\inner.txt"), "inside");
+    } else {
+      EXPECT_EQ(content("a.txt"), "the user's file");
+      EXPECT_TRUE(readOnly("a.txt"));
+    }
+    EXPECT_EQ(content("b.txt"), "second");
+    EXPECT_EQ(snapshotTree(destination).size(), c.oldIsFolder ? 3u : 2u) << "no temporary file stays";
   }
 }
 

@@ -2,6 +2,7 @@
 // stored CRC-16 and length.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -78,6 +79,28 @@ std::vector<std::string> corpusFiles() {
   return files;
 }
 
+// Members of the corpus archives as lhasa counts them, directories included; an archive
+// not named holds one. Two differ from lhasa 0.3.1: lh0_dirs_bug.lzh holds 5 (lhasa reads
+// 2, its bug the folder's README names) and h0_subdir.lzh 3 (entries with empty names, of
+// which lhasa lists none; broken by design, the corpus README says).
+struct MemberCount {
+  const char* prefix;
+  int members;
+};
+const MemberCount kMemberCounts[] = {
+    {"jlha-made/sjis", 1}, {"jlha-made/", 8}, {"lh2_222/eas", 3}, {"lha_amiga_122/lh0_dirs_bug.lzh", 5},
+    {"lha_os2_208/subdir.lzh", 3}, {"lha_unix114i/h0_subdir.lzh", 3}, {"lha_unix114i/h1_subdir.lzh", 3},
+    {"lha_unix114i/h2_subdir.lzh", 3}, {"lha_unix_ac/padded_h2.lzh", 3}, {"lha_x68k_213/h1_subdir.lzh", 3},
+    {"lha_x68k_213/h2_subdir.lzh", 3}};
+
+int expectedMembers(const std::string& path) {
+  std::string relative = path.substr(std::string(ZAROZA_CORPUS_DIR).size() + 1);
+  std::replace(relative.begin(), relative.end(), '\\', '/');  // Windows separators
+  for (const MemberCount& c : kMemberCounts)
+    if (relative.rfind(c.prefix, 0) == 0) return c.members;
+  return 1;
+}
+
 TEST(Corpus, EveryArchiveDecodesOrIsRefusedCleanly) {
   std::vector<std::string> files = corpusFiles();
   ASSERT_GT(files.size(), 100u) << "corpus not found at " << ZAROZA_CORPUS_DIR;
@@ -93,7 +116,7 @@ TEST(Corpus, EveryArchiveDecodesOrIsRefusedCleanly) {
       continue;
     }
     EXPECT_TRUE(s.found) << path;
-    EXPECT_GT(s.members, 0) << path;
+    EXPECT_EQ(s.members, expectedMembers(path)) << path;
     EXPECT_TRUE(s.failures.empty()) << path << ": " << (s.failures.empty() ? "" : s.failures[0]);
     decoded += s.decoded;
     unsupported += s.unsupported;

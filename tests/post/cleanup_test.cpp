@@ -182,10 +182,10 @@ TEST_F(CleanUp, AnEmptyFolderOutsideTheListedOnesStays) {
   EXPECT_TRUE(exists(destination));
 }
 
-TEST_F(CleanUp, NoFileWrittenLeavesTheListWithoutBlock) {
-  ASSERT_TRUE(makeFolder(destination + "folderOnly"));
-  EXPECT_EQ(extractedFileList.entries, nullptr);
-  freeExtractedFileList();
+TEST_F(CleanUp, NoFileWrittenRemovesNothing) {
+  ASSERT_TRUE(makeFolder(destination + "folderOnly"));  // a folder member, no file
+  cleanUp(true);
+  EXPECT_EQ(extractedFileList.byteSize, 1);  // the end mark alone
   EXPECT_TRUE(inDest("folderOnly"));
   EXPECT_TRUE(exists(destination));
 }

@@ -154,10 +154,14 @@ if [ -f "$stub" ]; then
     [ -f "$work/p3/subdir/subdir2/hello.txt" ] || fail "signed package not extracted"
   else
     echo "note: osslsigncode or openssl missing; the signed package is left out"
+    left_out=1
   fi
 else
   echo "note: stub not built; package checks left out"
+  left_out=1
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures checks failed"; exit 1; }
+# rows left out make a skip (77 to CTest), not a pass
+[ "${left_out:-0}" -eq 0 ] || { echo "SKIPPED: zaroza extract, rows left out (above)"; exit 77; }
 echo "PASS: zaroza extract"
