@@ -81,7 +81,7 @@ bool isWindowsImage(std::span<const uint8_t> headers) {
 ArchiveBounds locateArchive(uint32_t payloadOffset) {
   int64_t size = archiveSize();
   ArchiveBounds bounds{0, size};
-  uint8_t headers[kHeaderBytes];
+  static uint8_t headers[kHeaderBytes];  // a page on the stack would cost the stub a stack probe
   uint32_t n = archiveSeek(0) ? archiveRead(headers, sizeof headers) : 0;
   std::span<const uint8_t> h(headers, n);
   if (payloadOffset == kNoPayload && isWindowsImage(h)) payloadOffset = findPayloadOffset(h);

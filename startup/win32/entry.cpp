@@ -4,6 +4,20 @@
 
 #include "startup/cmdline.h"
 
+// The runtime's start-up installs this math-error hook. The library's own prints to a
+// standard error stream that a GUI program does not have, and brings half a kilobyte of
+// text and formatting into the stub; the stub does no floating-point math.
+extern "C" int _matherr(struct _exception*) { return 0; }
+
+// The runtime's start-up also applies pseudo-relocations, which only data imported from a
+// library without dllimport needs. The stub imports none (the linker leaves the list
+// empty), and the runtime's relocator brings a kilobyte of code and error texts; should a
+// list ever appear, the stub ends at once rather than run on unrelocated data.
+extern "C" char __RUNTIME_PSEUDO_RELOC_LIST__, __RUNTIME_PSEUDO_RELOC_LIST_END__;
+extern "C" void _pei386_runtime_relocator() {
+  if (&__RUNTIME_PSEUDO_RELOC_LIST__ != &__RUNTIME_PSEUDO_RELOC_LIST_END__) ExitProcess(3);
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const char* arguments = skipProgramName(GetCommandLineA());
   ExitProcess(static_cast<UINT>(sfxMain(GetModuleHandleA(nullptr), arguments)));
