@@ -19,6 +19,7 @@
 #include "startup/verify.h"
 #include "sys/fs.h"
 #include "sys/process.h"
+#include "sys/text.h"
 #include "sys/ui.h"
 #include "ui/messages.h"
 
@@ -27,19 +28,27 @@ namespace {
 struct RunState {
   char archiveFolder[kPathBytes];   // drive and directory of the archive, or empty
   char archiveName[kPathBytes];     // its file name without extension
+  char privateFolder[kPathBytes];   // the private temporary folder's name, or empty
   uint32_t firstHeaderOffset;
   int64_t archiveEnd;               // end of the file, or a signed package's certificate table
   uint8_t* headerBuffer;
 };
 RunState runState;
 
-bool openArchive(char* archivePath) {
+// False when the run ends here, with *exitCode saying how.
+bool openArchive(char* archivePath, uint32_t* exitCode) {
+  *exitCode = kExitFailed;
   if (archivePath[0] == '\0') {
     switch (openOwnPayload(archivePath)) {
       case OpenOutcome::cannotOpen: showMessage(Message::cannotOpenArchive); return false;
+      case OpenOutcome::noPayload: *exitCode = kExitNotFound; return false;
       case OpenOutcome::stop: return false;
-      case OpenOutcome::opened: return true;
+      case OpenOutcome::opened: break;
     }
+    // The private folder's name, to know it again once the destination is settled.
+    runState.privateFolder[0] = '\0';
+    if (startupState.createdTempFolder) std::strcpy(runState.privateFolder, sfxSettings.destinationPath);
+    return true;
   }
   startupState.createdTempFolder = false;
   if (!openArchiveStream(archivePath)) {
@@ -51,12 +60,12 @@ bool openArchive(char* archivePath) {
   return true;
 }
 
-// Everything the run opened is released on every way out; returns `result`.
-int endRun(int result) {
+// Everything the run opened is released on every way out; returns `exitCode`.
+uint32_t endRun(uint32_t exitCode) {
   std::free(runState.headerBuffer);
   runState.headerBuffer = nullptr;
   if (archiveStreamIsOpen()) closeArchiveStream();
-  return result;
+  return exitCode;
 }
 
 // The archive's folder is the default destination and the base of relative ones; its
@@ -85,15 +94,61 @@ bool settleDestination() {
   }
 }
 
-// A missing destination is made, after a question unless noConfirm is set.
-bool confirmDestinationFolder() {
-  const char* destination = sfxSettings.destinationPath;
-  if (sys::getFileAttributes(destination) != sys::kInvalidAttributes) return true;
-  if (!sfxSettings.noConfirm && showMessage(Message::folderQuestion, destination) != sys::kIdOk)
-    return false;
-  if (createFolderTree(destination)) return true;
-  showMessage(Message::cannotCreateFolder);
+// The first free name for the private folder: its own, then NAME.2, NAME.3, ... (each
+// with a closing backslash); false when none fits or all are taken.
+bool freePrivateName(const char* base, uint32_t from, char* name, uint32_t* number) {
+  for (uint32_t n = from; n < 1000; ++n) {
+    if (n == 1) sys::formatText(name, kPathBytes, "%s\\", base);
+    else sys::formatText(name, kPathBytes, "%s.%u\\", base, n);
+    if (std::strlen(name) + 1 >= kPathBytes) return false;
+    if (sys::getFileAttributes(name) == sys::kInvalidAttributes) {
+      *number = n;
+      return true;
+    }
+  }
   return false;
+}
+
+// The private temporary folder is made by this run, never taken over: files another
+// program left in a folder of that name (a planted setup.exe, a library beside it) would
+// run with the package's rights. A folder made meanwhile moves the run on to the next name.
+uint32_t makePrivateFolder() {
+  char* destination = sfxSettings.destinationPath;
+  uint32_t number = 1;
+  bool asked = false;
+  while (freePrivateName(runState.privateFolder, number, destination, &number)) {
+    if (!asked && !sfxSettings.noConfirm && showMessage(Message::folderQuestion, destination) != sys::kIdOk)
+      return kExitCancelled;
+    asked = true;
+    if (sys::createDirectory(destination)) return kExitSuccess;
+    if (sys::getFileAttributes(destination) == sys::kInvalidAttributes) {
+      // not a name clash: the temporary folder itself is missing
+      if (createFolderTree(destination)) return kExitSuccess;
+      break;
+    }
+    ++number;
+  }
+  startupState.createdTempFolder = false;
+  showMessage(Message::cannotCreateFolder);
+  return kExitFailed;
+}
+
+// A missing destination is made, after a question unless noConfirm is set.
+uint32_t confirmDestinationFolder() {
+  const char* destination = sfxSettings.destinationPath;
+  if (startupState.createdTempFolder) {
+    char privateName[kPathBytes];
+    sys::formatText(privateName, sizeof privateName, "%s\\", runState.privateFolder);
+    if (sys::compareIgnoreCase(destination, privateName) == 0) return makePrivateFolder();
+    // Another folder was chosen in the dialog: not this run's to remove afterwards.
+    startupState.createdTempFolder = false;
+  }
+  if (sys::getFileAttributes(destination) != sys::kInvalidAttributes) return kExitSuccess;
+  if (!sfxSettings.noConfirm && showMessage(Message::folderQuestion, destination) != sys::kIdOk)
+    return kExitCancelled;
+  if (createFolderTree(destination)) return kExitSuccess;
+  showMessage(Message::cannotCreateFolder);
+  return kExitFailed;
 }
 
 void runWorker(uint32_t archiveBytes) {
@@ -111,31 +166,45 @@ void runWorker(uint32_t archiveBytes) {
   sys::joinThread(worker);
 }
 
-void finalAction() {
+// After the worker: the final action, when the run has earned it.
+uint32_t finishRun() {
   const SfxSettings& s = sfxSettings;
+  switch (readRunStatus()) {
+    case kRunGoing: break;
+    case kRunCancelled: return kExitCancelled;
+    default: return kExitFailed;
+  }
+  // A member that failed or was refused may have left an older file of its name in place:
+  // no setup command is started from such a folder.
+  bool complete = extraction.failed == 0 && extraction.rejected == 0;
   if (!s.setupCommand[0]) {
     if (s.openFolderAfter) openDestinationFolder(s.destinationPath);
-    return;
+    return complete ? kExitSuccess : kExitFailed;
   }
-  runSetupCommand(s.setupCommand, s.destinationPath, s.deleteAfterSetup != 0);
+  if (!complete) return kExitFailed;
+  uint32_t exitCode = 0;
+  bool started = runSetupCommand(s.setupCommand, s.destinationPath, s.deleteAfterSetup != 0, &exitCode);
   // No file recorded: nothing is deleted, and a private temporary folder stays.
-  if (!s.deleteAfterSetup || extractedFileList.byteSize == 0) return;
-  appendExtractedFile("");
-  cleanUpExtractedFiles(s.destinationPath, startupState.createdTempFolder);
+  if (s.deleteAfterSetup && extractedFileList.byteSize != 0) {
+    appendExtractedFile("");
+    cleanUpExtractedFiles(s.destinationPath, startupState.createdTempFolder);
+  }
+  return started ? exitCode : kExitFailed;
 }
 
 }  // namespace
 
-int runExtraction(char* archivePath) {
+uint32_t runExtraction(char* archivePath) {
   RunState& r = runState;
   bool ownPayload = archivePath[0] == '\0';
-  if (!openArchive(archivePath)) return 0;
+  uint32_t exitCode;
+  if (!openArchive(archivePath, &exitCode)) return exitCode;
 
   buildCrc16Table();
   r.headerBuffer = static_cast<uint8_t*>(std::calloc(kHeaderBufferSize, 1));
   if (!r.headerBuffer) {
     showMessage(Message::cannotOpenArchive);
-    return endRun(0);
+    return endRun(kExitFailed);
   }
   // A package's archive lies behind the stub image, also when another package is named:
   // the scan starts there, so no bytes of a stub's code are ever taken for a member or
@@ -145,27 +214,26 @@ int runExtraction(char* archivePath) {
   archiveSeek(bounds.scanFrom);
   if (!findFirstHeader(r.headerBuffer, &r.firstHeaderOffset)) {
     showMessage(Message::notSupportedFormat);
-    return endRun(0);
+    return endRun(kExitFailed);
   }
   archiveSeek(r.firstHeaderOffset);
 
-  if (sfxSettings.promptText[0] && showMessage(Message::startupQuestion) != sys::kIdYes) return endRun(0);
+  if (sfxSettings.promptText[0] && showMessage(Message::startupQuestion) != sys::kIdYes)
+    return endRun(kExitCancelled);
   // A damaged package may still be unpacked by hand, but it installs nothing.
   if (sfxSettings.archiveCrc32 != 0 && verifyArchiveCrc32(sfxSettings.archiveCrc32) == 0 &&
       sfxSettings.setupCommand[0])
-    return endRun(0);
+    return endRun(kExitFailed);
 
   takeArchiveNames(archivePath);
-  if (!settleDestination() || !confirmDestinationFolder()) return endRun(0);
+  if (!settleDestination()) return endRun(kExitCancelled);
+  exitCode = confirmDestinationFolder();
+  if (exitCode != kExitSuccess) return endRun(exitCode);
 
   runWorker(static_cast<uint32_t>(r.archiveEnd - r.firstHeaderOffset));
-  endRun(0);
+  endRun(kExitSuccess);
   // Cancelled or failed: nothing is run, opened or deleted; what was written stays.
-  int result = 0;
-  if (readRunStatus() == kRunGoing) {
-    finalAction();
-    result = 1;
-  }
+  exitCode = finishRun();
   freeExtractedFileList();
-  return result;
+  return exitCode;
 }

@@ -123,12 +123,35 @@ struct MemberOutput {
   bool temporary;
 };
 
+// A folder too deep for GetTempFileNameA's 14-character names still gets a temporary file
+// beside the target, never the old file written over: the first free one of the shortest
+// names that fit, "~0" to "~zz" (one character when only one fits).
+bool createShortTempFile(const char* folder, char* path) {
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  size_t length = std::strlen(folder);
+  size_t room = kPathBytes - 1 - length;
+  std::strcpy(path, folder);
+  for (uint32_t n = 0; room > 0 && n < 36 * 37; ++n) {
+    char* p = path + length;
+    if (room >= 2) *p++ = '~';
+    if (n >= 36) {
+      if (room < 3) break;
+      *p++ = kDigits[n / 36 - 1];
+    }
+    *p++ = kDigits[n % 36];
+    *p = '\0';
+    if (sys::createNewFile(path)) return true;
+  }
+  return false;
+}
+
 bool openOutput(const char* target, bool replacing, MemberOutput& out) {
   out.temporary = replacing;
   if (replacing) {
     char folder[kPathBytes], name[kPathBytes];
     splitFolderAndName(target, folder, name);
-    if (!folder[0] || !sys::createTempFileIn(folder, out.path)) return false;
+    if (!folder[0] || !(sys::createTempFileIn(folder, out.path) || createShortTempFile(folder, out.path)))
+      return false;
   } else {
     std::strcpy(out.path, target);
   }

@@ -48,7 +48,7 @@ bool systemProgram(const char* name, char* path) {
   return sys::getFileAttributes(path) != sys::kInvalidAttributes;
 }
 
-void runInfSetup(const char* commandPath, const char* workingFolder) {
+bool runInfSetup(const char* commandPath, const char* workingFolder, uint32_t* exitCode) {
   bool redirectionOff = sfxSettings.wow64Mode == '6' && sys::wow64Switch(0) != 0;
   char shortPath[kPathBytes];
   char program[kPathBytes];
@@ -61,15 +61,19 @@ void runInfSetup(const char* commandPath, const char* workingFolder) {
       arguments = "setupx.dll,InstallHinfSection DefaultInstall 132";
     }
   }
+  bool started = false;
   if (arguments) {
     char line[2 * kCommandBytes];
     sys::formatText(line, sizeof line, "\"%s\" %s %s", program, arguments, shortPath);
     if (sys::ProcessHandle process = sys::createProcess(program, line, workingFolder)) {
+      started = true;
       sys::waitForProcess(process, sys::kWaitForever);
+      if (!sys::getExitCode(process, exitCode)) *exitCode = 0;
       sys::closeProcess(process);
     }
   }
   if (redirectionOff) sys::wow64Switch(1);
+  return started;
 }
 
 // Waits for an installer window the program left, then for it to close.
@@ -87,26 +91,30 @@ void followInstallerWindow(uint32_t searches) {
   } while (sys::windowExists(className, title));
 }
 
-void runShellSetup(const char* commandPath, uint32_t commandStart, bool waitForInstaller) {
+bool runShellSetup(const char* commandPath, uint32_t commandStart, bool waitForInstaller, uint32_t* exitCode) {
   CommandSplit split;
   splitSetupCommand(commandPath, commandStart, split);
   char workingFolder[kPathBytes];
   folderPartOf(split.file, workingFolder, sizeof workingFolder);
   sys::ProcessHandle process = sys::shellExecute(split.file, split.parameters, workingFolder);
-  if (!process) return;
+  if (!process) return false;
   sys::waitForInputIdle(process);
   sys::sleepMs(100);
-  uint32_t exitCode = 0;
-  if (!sys::getExitCode(process, &exitCode) || !waitForInstaller) {
+  uint32_t code = 0;
+  if (!sys::getExitCode(process, &code) || !waitForInstaller) {
     sys::closeProcess(process);
-    return;
+    return true;
   }
-  bool wasRunning = exitCode == sys::kStillActive;
-  if (wasRunning)
+  bool wasRunning = code == sys::kStillActive;
+  if (wasRunning) {
     while (!sys::waitForProcess(process, 0)) sys::sleepMs(100);
+    if (!sys::getExitCode(process, &code)) code = 0;
+  }
+  *exitCode = code;
   sys::closeProcess(process);
   sys::sleepMs(1000);
   followInstallerWindow(wasRunning ? kSearchesAfterRunning : kSearchesAfterQuickExit);
+  return true;
 }
 
 }  // namespace
@@ -146,20 +154,21 @@ bool findInstallerWindow(char* className, char* windowTitle) {
   return false;
 }
 
-void runSetupCommand(const char* setupCommand, const char* destination, bool waitForInstaller) {
+bool runSetupCommand(const char* setupCommand, const char* destination, bool waitForInstaller,
+                     uint32_t* exitCode) {
+  *exitCode = 0;
   char commandPath[kCommandBytes] = {};
   size_t destinationBytes = std::strlen(destination);
-  if (destinationBytes + std::strlen(setupCommand) >= sizeof commandPath) return;
+  if (destinationBytes + std::strlen(setupCommand) >= sizeof commandPath) return false;
   std::strcpy(commandPath, destination);
   std::strcat(commandPath, setupCommand);
   const char* dot = std::strrchr(commandPath, '.');
   if (dot && sys::compareIgnoreCase(dot, ".inf") == 0) {
     char workingFolder[kPathBytes];
     folderPartOf(commandPath, workingFolder, sizeof workingFolder);
-    runInfSetup(commandPath, workingFolder);
-  } else {
-    runShellSetup(commandPath, static_cast<uint32_t>(destinationBytes), waitForInstaller);
+    return runInfSetup(commandPath, workingFolder, exitCode);
   }
+  return runShellSetup(commandPath, static_cast<uint32_t>(destinationBytes), waitForInstaller, exitCode);
 }
 
 void openDestinationFolder(const char* destination) { sys::openFolderInShell(destination); }

@@ -5,8 +5,10 @@
 
 // Runs destination + setupCommand and returns when the waiting is over. With
 // waitForInstaller (deleteAfterSetup) it waits for the program and for an installer
-// window it left behind; an INF installation is always waited for.
-void runSetupCommand(const char* setupCommand, const char* destination, bool waitForInstaller);
+// window it left behind; an INF installation is always waited for. False when nothing
+// could be started; *exitCode: the program's exit code when it was waited for, else 0.
+bool runSetupCommand(const char* setupCommand, const char* destination, bool waitForInstaller,
+                     uint32_t* exitCode);
 
 // Installer windows that outlive the program that started them ("MsiDialogCloseClass",
 // "InstallShield_Win", a window titled "Setup"). Fills the two 128-byte buffers with the

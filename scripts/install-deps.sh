@@ -30,8 +30,21 @@ if [ "${#missing[@]}" -gt 0 ]; then
     need_root dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  need_root apt-get update -qq
-  need_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror in the middle of a sync fails one index ("File has unexpected size ... Mirror
+  # sync in progress?") and apt-get update fails as a whole: try a few times, then go on
+  # with the lists that did load.
+  update_log=$(mktemp)
+  for attempt in 1 2 3 4; do
+    need_root apt-get update -qq >"$update_log" 2>&1 && break
+    [ "$attempt" -lt 4 ] && { echo "install-deps: apt-get update failed; trying again in 30 s"; sleep 30; }
+  done
+  if ! need_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    failed_index=$(grep -o 'Failed to fetch [^ ]*' "$update_log" | head -n1 | cut -d' ' -f4)
+    rm -f "$update_log"
+    echo "install-deps: cannot install ${missing[*]}${failed_index:+: the package index $failed_index did not load (the mirror may be mid-update)}; run make test again later" >&2
+    exit 1
+  fi
+  rm -f "$update_log"
 fi
 
 # Japanese locale: Wine takes code page 932 and the Japanese resources from it

@@ -150,31 +150,37 @@ const char* skipProgramName(const char* p) {
   return p;
 }
 
-int parseCommandLine(const char* argumentText, char* archivePath) {
+bool parseCommandLine(const char* argumentText, char* archivePath, uint32_t* exitCode) {
   archivePath[0] = '\0';
+  *exitCode = kExitBadCommandLine;
   ParseState s{};
   s.length = int(std::strlen(argumentText));
   // Longer texts than the buffers hold are refused: a cut path or command could name
   // something else than the user meant.
-  if (s.length >= kArgumentBytes) return 0;
+  if (s.length >= kArgumentBytes) return false;
   std::memcpy(s.work, argumentText, s.length + 1);
   s.endMark = kUnset;
 
   scanSwitches(s);
-  if (s.valueTooLong) return 0;
+  if (s.valueTooLong) return false;
   if (sfxSettings.setupCommand[0] == '\0') sfxSettings.deleteAfterSetup = 0;
 
   if (!takeArchivePath(s, archivePath)) {
     archivePath[0] = '\0';
-    return 0;
+    return false;
   }
   trimBlanks(archivePath);
-  if (archivePath[0] == '\0') return 1;
-  if (!sys::searchPath(archivePath) || (sys::getFileAttributes(archivePath) & sys::kAttrDirectory)) return 0;
-  return 1;
+  if (archivePath[0] == '\0') return true;
+  // Every rule that follows takes the archive's folder from its path: "data.lzh" typed
+  // in its own folder must name that folder, not an empty one.
+  char full[kPathBytes];
+  if (!sys::fullPathName(archivePath, full, sizeof full)) return false;
+  std::strcpy(archivePath, full);
+  *exitCode = kExitNotFound;
+  return sys::searchPath(archivePath) && !(sys::getFileAttributes(archivePath) & sys::kAttrDirectory);
 }
 
-int sfxMain(const void* instance, const char* argumentText) {
+uint32_t sfxMain(const void* instance, const char* argumentText) {
   // Before anything can load a library at run time: packages are started from download
   // folders, where a planted library of a system name must never be picked up.
   sys::limitLibrarySearch();
@@ -182,7 +188,7 @@ int sfxMain(const void* instance, const char* argumentText) {
   startupState.instance = instance;
   resetSfxSettings();
   char archivePath[kPathBytes] = "";
-  if (argumentText[0] != '\0' && parseCommandLine(argumentText, archivePath) == 0) return 0;
-  runExtraction(archivePath);
-  return 0;
+  uint32_t exitCode;
+  if (argumentText[0] != '\0' && !parseCommandLine(argumentText, archivePath, &exitCode)) return exitCode;
+  return runExtraction(archivePath);
 }

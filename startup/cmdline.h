@@ -6,10 +6,14 @@ constexpr int kArgumentBytes = 512;   // working copy: 511 bytes of argument tex
 // The text behind the program name and the blanks after it.
 const char* skipProgramName(const char* commandLine);
 
-// Applies the switches to sfxSettings and picks the archive path (260 bytes) and an
-// optional destination. Returns 1 to go on (archivePath filled, or empty for the own
-// payload), 0 to stop without any message.
-int parseCommandLine(const char* argumentText, char* archivePath);
+#include <cstdint>
 
-// Resets the settings, parses the argument text and runs the extraction. Always 0.
-int sfxMain(const void* instance, const char* argumentText);
+// Applies the switches to sfxSettings and picks the archive path (260 bytes, made full
+// against the current folder) and an optional destination. True to go on (archivePath
+// filled, or empty for the own payload); false to stop without any message, *exitCode
+// then saying why (kExitBadCommandLine, kExitNotFound).
+bool parseCommandLine(const char* argumentText, char* archivePath, uint32_t* exitCode);
+
+// Resets the settings, parses the argument text and runs the extraction; returns the
+// process's exit code.
+uint32_t sfxMain(const void* instance, const char* argumentText);

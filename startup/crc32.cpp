@@ -33,3 +33,17 @@ void crc32Update(const uint8_t* bytes, uint32_t count) {
   while (count--) r = crc32State.table[(r ^ *bytes++) & 0xFF] ^ (r >> 8);
   crc32State.reg = r;
 }
+
+uint32_t finishCrcBeforeTable(uint32_t expected, const uint8_t* tail, uint32_t count, uint32_t* leftOut) {
+  uint32_t zerosFrom = count;
+  while (zerosFrom > 0 && tail[zerosFrom - 1] == 0) --zerosFrom;
+  for (uint32_t k = 0; k < count; ++k) {
+    if (k >= zerosFrom && crc32Value() == expected) {
+      *leftOut = count - k;
+      return expected;
+    }
+    crc32Update(tail + k, 1);
+  }
+  *leftOut = 0;
+  return crc32Value();
+}

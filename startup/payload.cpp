@@ -162,7 +162,7 @@ OpenOutcome openOwnPayload(char* archivePath) {
   startupState.payloadOffset = payloadOffsetOfOwnFile();
   if (size <= int64_t(startupState.payloadOffset)) {  // a stub without payload ends silently
     closeArchiveStream();
-    return OpenOutcome::stop;
+    return OpenOutcome::noPayload;
   }
   uint8_t block[kConfigBytes];
   uint32_t got = archiveSeek(startupState.payloadOffset) ? archiveRead(block, sizeof block) : 0;

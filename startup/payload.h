@@ -79,7 +79,9 @@ struct StartupState {
 };
 extern StartupState startupState;
 
-enum class OpenOutcome { opened, cannotOpen, stop };
+// noPayload: a bare stub, which ends silently; stop: the block ended the run (its message
+// has been shown).
+enum class OpenOutcome { opened, cannotOpen, noPayload, stop };
 
 // Merges a valid block into sfxSettings (the block replaces every switch value).
 // Returns false when the run must stop: a 64-bit package on a system without WOW64

@@ -43,6 +43,9 @@ uint32_t verifyArchiveCrc32(uint32_t expectedCrc) {
   uint32_t step = range > 64 ? static_cast<uint32_t>(range / 64) : 1, shown = 0;
   uint32_t total = 0;
   uint32_t toRead = checked.end > checked.begin ? checked.end - checked.begin : 0;
+  // a signed package's last bytes are looked at one by one (see finishCrcBeforeTable)
+  uint32_t tail = checked.signedPackage ? (toRead < kSigningPadding ? toRead : kSigningPadding) : 0;
+  toRead -= tail;
   // A read error ends the loop like the end of the file; the CRC then fails to match.
   while (uint32_t count = static_cast<uint32_t>(
              std::fread(buffer, 1, toRead - total < kReadBytes ? toRead - total : kReadBytes, file))) {
@@ -56,9 +59,13 @@ uint32_t verifyArchiveCrc32(uint32_t expectedCrc) {
     }
     sys::pumpOneMessage();
   }
+  uint8_t* last = buffer + kReadBytes - kSigningPadding;
+  uint32_t leftOut;
+  uint32_t crc = total == toRead && std::fread(last, 1, tail, file) == tail
+                     ? finishCrcBeforeTable(expectedCrc, last, tail, &leftOut)
+                     : crc32Value();
   std::fclose(file);
   sys::closeCrcCheckWindow();
-  uint32_t crc = crc32Value();
   if (expectedCrc == 0 || expectedCrc == crc) return crc;
   showMessage(Message::crcCheckError, path);
   return 0;

@@ -23,6 +23,10 @@ bool removeDirectory(const char* path);
 bool deleteFile(const char* path);
 // SearchPathA with the default search order, no extension and no buffer: true when found.
 bool searchPath(const char* path);
+// GetFullPathNameA: the path made full against the current folder; false when the
+// result does not fit capacity. POSIX side: a relative text is joined to the current
+// folder's "Z:\..." form and "." and ".." steps are taken out, as on Windows.
+bool fullPathName(const char* path, char* out, int capacity);
 // fopen on a path text.
 FILE* openFile(const char* path, const char* mode);
 
@@ -43,6 +47,9 @@ bool readFileStamp(const char* path, uint32_t* dosStamp, uint32_t* size);
 // Creates a new empty file with a unique name in `folder` (ending in a backslash) and
 // writes its path into out (260 bytes). False when none can be made there.
 bool createTempFileIn(const char* folder, char* out);
+// Creates an empty file where none is (CreateFileA with CREATE_NEW); false when a file or
+// folder of that name exists or it cannot be made.
+bool createNewFile(const char* path);
 // Moves `from` over `to`, replacing it (MoveFileEx with MOVEFILE_REPLACE_EXISTING).
 bool moveFileReplacing(const char* from, const char* to);
 

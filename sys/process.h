@@ -73,6 +73,7 @@ struct ProcessScript {
   uint32_t windowAfterSearches = 0; // ... from this call on (0: never) ...
   uint32_t windowStays = 0;         // ... for this many calls
   bool shortPathFails = false;
+  uint32_t finalExitCode = 0;       // getExitCode's answer at later calls
 };
 void setProcessScriptForTests(const ProcessScript& script);
 // One line per call ("shellExecute FILE|PARAMETERS|DIRECTORY", "createProcess APP|LINE|DIR",

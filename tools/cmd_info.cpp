@@ -99,9 +99,10 @@ int commandInfo(int argc, char** argv) {
               static_cast<unsigned long long>(info.archiveOffset), static_cast<unsigned long long>(info.archiveBytes),
               info.archiveCrc32);
   if (info.isSigned) {
-    std::printf("signed:            yes, certificate table at %llu; the CRC-32 covers %llu to %llu\n",
+    std::printf("signed:            yes, certificate table at %llu; the CRC-32 covers %llu to %llu%s\n",
                 static_cast<unsigned long long>(info.checkedEnd), static_cast<unsigned long long>(info.archiveOffset),
-                static_cast<unsigned long long>(info.checkedEnd));
+                static_cast<unsigned long long>(info.checkedEnd - info.paddingLeftOut),
+                info.paddingLeftOut ? " (the zero bytes the signing tool added before the table left out)" : "");
   } else {
     std::printf("signed:            no; the CRC-32 covers %llu to the end of the file\n",
                 static_cast<unsigned long long>(info.archiveOffset));

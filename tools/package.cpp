@@ -1,5 +1,6 @@
 #include "tools/package.h"
 
+#include <algorithm>
 #include <cstring>
 #include <span>
 
@@ -38,7 +39,11 @@ PackageInfo inspectPackage(const std::vector<uint8_t>& file) {
     info.isSigned = range.signedPackage;
     info.checkedEnd = range.end;
     info.archiveBytes = range.end - info.archiveOffset;
-    info.archiveCrc32 = crc32Of(file.data() + info.archiveOffset, info.archiveBytes);
+    // a signed package's last bytes are matched as the stub matches them
+    uint64_t tail = info.isSigned ? std::min<uint64_t>(info.archiveBytes, kSigningPadding) : 0;
+    crc32Of(file.data() + info.archiveOffset, info.archiveBytes - tail);
+    info.archiveCrc32 = finishCrcBeforeTable(info.config.archiveCrc32, file.data() + range.end - tail,
+                                             static_cast<uint32_t>(tail), &info.paddingLeftOut);
   }
   return info;
 }

@@ -20,6 +20,7 @@ struct PackageInfo {
   bool isSigned = false;          // a certificate table behind the archive, to the end
   uint64_t checkedEnd = 0;        // where the range of the CRC-32 ends
   uint32_t archiveCrc32 = 0;      // CRC-32 of the checked range
+  uint32_t paddingLeftOut = 0;    // signed by hand: zero bytes before the table the match left out
 };
 
 PackageInfo inspectPackage(const std::vector<uint8_t>& file);

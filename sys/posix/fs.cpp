@@ -3,6 +3,9 @@
 // its backslashes into '/' before it reaches the native file system as UTF-8.
 #include "sys/fs.h"
 
+#include <string>
+#include <vector>
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -133,6 +136,42 @@ bool searchPath(const char* path) {
   return nativePath(path, native) && stat(native, &st) == 0;
 }
 
+bool fullPathName(const char* path, char* out, int capacity) {
+  // Worked in UTF-16, so that a trail byte 0x5C is never taken for a separator.
+  char16_t wide[2048];
+  if (ansiToWide(path, wide, 2048) < 0) return false;
+  std::u16string joined = wide;
+  for (char16_t& c : joined)
+    if (c == u'/') c = u'\\';
+  bool hasDrive = joined.size() >= 2 && joined[1] == u':';
+  if (!hasDrive && (joined.empty() || joined[0] != u'\\')) {
+    char cwd[kNativeBytes];
+    if (!getcwd(cwd, sizeof cwd) || utf8ToWide(cwd, wide, 2048) < 0) return false;
+    std::u16string folder = u"Z:" + std::u16string(wide);
+    for (char16_t& c : folder)
+      if (c == u'/') c = u'\\';
+    joined = folder + u"\\" + joined;
+  } else if (!hasDrive) {
+    joined = u"Z:" + joined;
+  }
+  // the steps behind "X:\", without "." and with ".." taking away the one before it
+  std::vector<std::u16string> steps;
+  for (size_t at = 3; at <= joined.size();) {
+    size_t end = joined.find(u'\\', at);
+    if (end == std::u16string::npos) end = joined.size();
+    std::u16string step = joined.substr(at, end - at);
+    if (step == u"..") {
+      if (!steps.empty()) steps.pop_back();
+    } else if (!step.empty() && step != u".") {
+      steps.push_back(step);
+    }
+    at = end + 1;
+  }
+  std::u16string result = joined.substr(0, 2) + u"\\";
+  for (size_t k = 0; k < steps.size(); ++k) result += (k ? u"\\" : u"") + steps[k];
+  return wideToAnsi(result.c_str(), out, capacity) >= 0;
+}
+
 FILE* openFile(const char* path, const char* mode) {
   char native[kNativeBytes];
   return nativePath(path, native) ? std::fopen(native, mode) : nullptr;
@@ -212,6 +251,14 @@ bool createTempFileIn(const char* folder, char* out) {
   close(fd);
   std::memcpy(out, folder, folderBytes);
   std::strcpy(out + folderBytes, std::strrchr(native, '/') + 1);
+  return true;
+}
+
+bool createNewFile(const char* path) {
+  char native[kNativeBytes];
+  int fd = nativePath(path, native) ? open(native, O_CREAT | O_EXCL | O_WRONLY, 0666) : -1;
+  if (fd < 0) return false;
+  close(fd);
   return true;
 }
 

@@ -93,7 +93,7 @@ void waitForInputIdle(ProcessHandle) { logLine("inputIdle"); }
 
 bool getExitCode(ProcessHandle, uint32_t* code) {
   logLine("exitCode");
-  *code = processFake.exitCodeCalls++ == 0 ? processFake.script.exitCode : 0;
+  *code = processFake.exitCodeCalls++ == 0 ? processFake.script.exitCode : processFake.script.finalExitCode;
   return true;
 }
 

@@ -32,6 +32,11 @@ bool searchPath(const char* path) {
   return SearchPathA(nullptr, path, nullptr, MAX_PATH, found, &filePart) != 0;
 }
 
+bool fullPathName(const char* path, char* out, int capacity) {
+  DWORD n = GetFullPathNameA(path, static_cast<DWORD>(capacity), out, nullptr);
+  return n != 0 && n < static_cast<DWORD>(capacity);
+}
+
 FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 
 namespace {
@@ -86,6 +91,13 @@ bool createTempFileIn(const char* folder, char* out) {
   // GetTempFileName needs room for its 14-character name behind the folder.
   if (std::strlen(folder) + 14 >= MAX_PATH) return false;
   return GetTempFileNameA(folder, "zar", 0, out) != 0;
+}
+
+bool createNewFile(const char* path) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
 }
 
 bool moveFileReplacing(const char* from, const char* to) {

@@ -152,8 +152,12 @@ void openFolderInShell(const char* path) {
   UINT n = GetWindowsDirectoryA(explorer, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return;
   lstrcatA(explorer, explorer[n - 1] == '\\' ? "explorer.exe" : "\\explorer.exe");
+  // Quoted: explorer takes commas as the separators of its switches ("/select,PATH") and
+  // Wine's cuts an unquoted path at its first blank.
+  char quoted[MAX_PATH + 3];
+  wsprintfA(quoted, "\"%s\"", path);
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  ShellExecuteA(nullptr, "open", explorer, path, nullptr, SW_SHOWDEFAULT);
+  ShellExecuteA(nullptr, "open", explorer, quoted, nullptr, SW_SHOWDEFAULT);
   if (SUCCEEDED(com)) CoUninitialize();
   MessageBeep(MB_ICONASTERISK);
 }

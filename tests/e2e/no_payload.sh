@@ -7,6 +7,6 @@ cp "$stub" "$work/$image"
 driver absent "ZAR-OZA" $((4000 * factor)) >"$work/driver.out" 2>&1 &
 driver_pid=$!
 start_stub C.UTF-8 "$work/$image"
-finish_stub
+finish_stub 2
 wait "$driver_pid" || fail "a message box appeared: $(cat "$work/driver.out")"
-echo "PASS: no payload, no window, exit code 0"
+echo "PASS: no payload, no window, exit code 2"

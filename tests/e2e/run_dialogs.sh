@@ -46,7 +46,7 @@ for row in "${dialog_rows[@]}"; do
   fi
   driver click "$cap_destination" 1 || fail "cannot press OK"
   answer_folder_question "$answer" "$expected"
-  finish_stub
+  finish_stub "$([ "$answer" = 2 ] && echo 1602 || echo 0)"
   if [ "$where" = - ]; then
     [ ! -e "$work/package" ] || fail "Cancel in the folder question still made the folder"
   else
@@ -90,7 +90,7 @@ for row in "${replace_rows[@]}"; do
   start_stub "$lang" "$work/package.exe"
   for answer in $answers; do answer_replace "${answer%%:*}" "${answer#*:}"; done
   driver absent "$cap_replace" $((500 * factor)) || fail "a replace dialog more than expected ($answers)"
-  finish_stub
+  finish_stub "$([[ "$answers" == *:115 ]] && echo 1602 || echo 0)"   # 115: Cancel
   [ "$(cat "$drive_c/rep/a.txt")" = "$ea" ] || fail "a.txt after '$answers': $(cat "$drive_c/rep/a.txt")"
   ro=yes
   [ "$(stat -c %A "$drive_c/rep/a.txt" | cut -c3)" = w ] && ro=no

@@ -43,6 +43,18 @@ grep -qiF "folder=C:\\edest" <<<"$record" || fail "setup command not run in the 
 grep -qF -- "--from-the-command-line" <<<"$record" || fail "parameters lost: $record"
 echo "ok: /E: with a setup command"
 
+# an archive named by a relative path, started in its folder: that folder is the default
+# destination (no text differs between the languages: English only)
+if [ "$lang" = C.UTF-8 ]; then
+  rm -rf "$work/rel" && mkdir -p "$work/rel" && cp "$work/x/data.lzh" "$work/rel/"
+  cd "$work/rel"
+  start_stub "$lang" "$work/x/package.exe" /H /O /N data.lzh
+  finish_stub
+  cd - >/dev/null
+  [ "$(cat "$work/rel/sub/b.txt" 2>/dev/null)" = "member b" ] || fail "a relative archive path was not extracted beside it"
+  echo "ok: /H /O /N RELATIVE-ARCHIVE"
+fi
+
 # another package named on the command line: read from behind its stub, so no bytes of
 # the stub are taken for a header. Its stub (never run) gets a candidate with a wrong
 # checksum, as an older stub held: read, it would show a box, and /H /O would wait for it.
@@ -56,7 +68,7 @@ echo "ok: /H /O /N \"PACKAGE\" \"DESTINATION\""
 
 start_stub "$lang" "$work/x/package.exe" "$(winpath "$work/x")\\missing.lzh"
 driver absent "ZAR-OZA" 500 || fail "a missing archive showed a box"
-finish_stub
+finish_stub 2
 echo "ok: missing archive ends silently"
 
 # --- INF setup command --------------------------------------------------------------------
@@ -173,7 +185,9 @@ unset ZAROZA_DLL_OVERRIDES
 # ... and an explorer.exe beside a package that opens its folder: the control, starting a
 # bare "explorer" through the shell from there, runs the planted one; the package must not.
 cp "$recorder" "$work/plant/explorer.exe"
-pack "$work/plant/view.exe" "$work/x/data.lzh" --dest 'C:\viewed\' --no-confirm --skip-dialog
+# a comma and a blank in the folder's name: explorer gets it quoted, or it would take the
+# comma for a switch separator (Windows) or stop at the blank (Wine)
+pack "$work/plant/view.exe" "$work/x/data.lzh" --dest 'C:\viewed, now\' --no-confirm --skip-dialog
 rm -f "$drive_c/record-explorer.txt"
 cd "$work/plant"
 ZAROZA_SETUP_RECORD='C:\record-explorer.txt' LANG=C.UTF-8 "$wine_run" load_by_name.exe --shell explorer 'C:\'
@@ -183,10 +197,10 @@ rm -f "$drive_c/record-explorer.txt"
 ZAROZA_SETUP_RECORD='C:\record-explorer.txt' start_stub "$lang" "$work/plant/view.exe"
 finish_stub
 cd - >/dev/null
-[ -e "$drive_c/viewed/a.txt" ] || fail "the folder-view package did not run"
+[ -e "$drive_c/viewed, now/a.txt" ] || fail "the folder-view package did not run"
 sleep 1
 [ ! -e "$drive_c/record-explorer.txt" ] || fail "the package started the explorer.exe beside it"
-LANG=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" -p explorer.exe wait viewed $((10000 * factor)) >/dev/null ||
+LANG=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" -p explorer.exe wait "viewed, now" $((10000 * factor)) >/dev/null ||
   fail "the system's explorer did not open the destination"
-LANG=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" -p explorer.exe send viewed 0 16 0 0 >/dev/null
+LANG=C.UTF-8 ZAROZA_WINE_TIMEOUT=40 "$wine_run" "$uidriver" -p explorer.exe send "viewed, now" 0 16 0 0 >/dev/null
 echo "PASS: plain extractor, INF, stamps and attributes, planted library and explorer ($lang)"

@@ -1,8 +1,9 @@
 // A stand-in setup program: records how it was started, then behaves like an installer
 // as its arguments say. GUI program, so the shell's input-idle wait applies to it.
 //
-//   recorder.exe [--sleep MS] [--window MS] [anything else]
+//   recorder.exe [--sleep MS] [--window MS] [--exit CODE] [anything else]
 //     --sleep MS   stay running MS milliseconds before ending (serving its message queue)
+//     --exit CODE  end with this exit code (an installer's 3010, "restart needed")
 //     --window MS  start a second process that shows a window titled "Setup" for MS
 //                  milliseconds, and end at once (an installer that hands over)
 // The record goes to the file named by ZAROZA_SETUP_RECORD (default C:\setup-record.txt):
@@ -71,7 +72,9 @@ int main(int argc, char** argv) {
   }
   record();
   serveMessagesFor(0);
+  int exitCode = 0;
   for (int i = 1; i + 1 < argc; ++i) {
+    if (!std::strcmp(argv[i], "--exit")) exitCode = std::atoi(argv[i + 1]);
     if (!std::strcmp(argv[i], "--sleep")) {
       // A window of its own, as installers have.
       HWND window = CreateWindowExA(0, "STATIC", "Recorder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 80,
@@ -96,5 +99,5 @@ int main(int argc, char** argv) {
       }
     }
   }
-  return 0;
+  return exitCode;
 }

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::memcpy(text, rest.data(), n);
       text[n] = '\0';
       char archivePath[kPathBytes];
-      parseCommandLine(skipProgramName(text), archivePath);
+      uint32_t exitCode;
+      parseCommandLine(skipProgramName(text), archivePath, &exitCode);
       break;
     }
     case 1:

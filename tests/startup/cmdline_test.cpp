@@ -6,6 +6,7 @@
 #include <string>
 
 #include "extract/paths.h"
+#include "extract/run_driver.h"
 #include "image_util.h"
 #include "startup/settings.h"
 
@@ -27,10 +28,12 @@ TEST(SkipProgramName, SeparatesTheArgumentText) {
 }
 
 // Each case runs in a scratch folder holding data.lzh, ata.lzh and a folder dir.lzh.
+// result: kGo to go on, else the exit code the refusal ends with.
+constexpr int kGo = -1;
 struct ParseCase {
   std::string arguments;
   int result;
-  const char* archive;       // expected archive path
+  std::string archive;       // expected archive path; relative ones are taken in the scratch folder
   const char* destination;   // expected destinationPath
   const char* command;
   uint32_t deleteAfterSetup, skipDestinationDialog, openFolderAfter, noConfirm;
@@ -51,11 +54,13 @@ class ParseCommandLine : public ::testing::Test {
   void check(const ParseCase& c) {
     resetSfxSettings();
     char archive[kPathBytes] = "x";
-    int result = parseCommandLine(c.arguments.c_str(), archive);
+    uint32_t exitCode = 0;
+    bool go = parseCommandLine(c.arguments.c_str(), archive, &exitCode);
     SCOPED_TRACE(c.arguments);
-    EXPECT_EQ(result, c.result);
-    if (c.result == 1) {
-      EXPECT_STREQ(archive, c.archive);
+    EXPECT_EQ(go ? kGo : static_cast<int>(exitCode), c.result);
+    if (go) {
+      bool relative = !c.archive.empty() && c.archive[1] != ':';
+      EXPECT_EQ(archive, relative ? scratch.windowsForm + "\\" + c.archive : c.archive);
     }
     EXPECT_STREQ(sfxSettings.destinationPath, c.destination);
     EXPECT_STREQ(sfxSettings.setupCommand, c.command);
@@ -71,30 +76,32 @@ class ParseCommandLine : public ::testing::Test {
 TEST_F(ParseCommandLine, SwitchesArchivePathAndDestination) {
   const std::string myFiles = scratch.windowsForm + "\\My Files\\data.lzh";
   const ParseCase cases[] = {
-      {"", 1, "", "", "", 0, 0, 1, 0},
-      {"/d /h data.lzh", 1, "data.lzh", "", "", 0, 1, 1, 0},
-      {"data.lzh /N", 1, "data.lzh", "", "", 0, 0, 0, 0},
-      {"/N data.lzh /H", 1, "", "", "", 0, 1, 0, 0},
-      {"/E:setup.exe data.lzh", 1, "data.lzh", "", "setup.exe", 0, 0, 1, 0},
-      {"/e:setup.exe /D data.lzh", 1, "data.lzh", "", "setup.exe", 1, 0, 1, 0},
-      {"/E:\"setup.exe -s\" \"" + myFiles + "\" \"D:\\Out\"", 1, myFiles.c_str(), "D:\\Out", "setup.exe -s", 0, 0, 1, 0},
+      {"", kGo, "", "", "", 0, 0, 1, 0},
+      {"/d /h data.lzh", kGo, "data.lzh", "", "", 0, 1, 1, 0},
+      {"data.lzh /N", kGo, "data.lzh", "", "", 0, 0, 0, 0},
+      {"/N data.lzh /H", kGo, "", "", "", 0, 1, 0, 0},
+      {"/E:setup.exe data.lzh", kGo, "data.lzh", "", "setup.exe", 0, 0, 1, 0},
+      {"/e:setup.exe /D data.lzh", kGo, "data.lzh", "", "setup.exe", 1, 0, 1, 0},
+      {"/E:\"setup.exe -s\" \"" + myFiles + "\" \"D:\\Out\"", kGo, myFiles, "D:\\Out", "setup.exe -s", 0, 0, 1, 0},
       // no blank between the closing and the opening quote: no destination
-      {"\"data.lzh\"\"D:\\Out\"", 1, "data.lzh", "", "", 0, 0, 1, 0},
-      {"\"data.lzh\" /O \"D:\\Out\"", 1, "data.lzh", "D:\\Out", "", 0, 0, 1, 1},
+      {"\"data.lzh\"\"D:\\Out\"", kGo, "data.lzh", "", "", 0, 0, 1, 0},
+      {"\"data.lzh\" /O \"D:\\Out\"", kGo, "data.lzh", "D:\\Out", "", 0, 0, 1, 1},
       // a destination naming an existing file is ignored
-      {"\"data.lzh\" \"ata.lzh\"", 1, "data.lzh", "", "", 0, 0, 1, 0},
+      {"\"data.lzh\" \"ata.lzh\"", kGo, "data.lzh", "", "", 0, 0, 1, 0},
       // forward slashes are switches (both read as /D here), leaving "ata.lzh"
-      {"C:/dir/data.lzh", 1, "ata.lzh", "", "", 0, 0, 1, 0},
-      {"data.lzh /E:", 1, "data.lzh", "", "", 0, 0, 1, 0},
+      {"C:/dir/data.lzh", kGo, "ata.lzh", "", "", 0, 0, 1, 0},
+      {"data.lzh /E:", kGo, "data.lzh", "", "", 0, 0, 1, 0},
       // the quoted value's own /D is a switch too, and the rest of the text is empty
-      {"/E:\"setup.exe /D\"", 1, "", "", "setup.exe /D", 1, 0, 1, 0},
-      {"data.lzh /E", 0, "", "", "", 0, 0, 1, 0},
-      {"/x data.lzh", 0, "", "", "", 0, 0, 1, 0},
-      {"dir.lzh", 0, "", "", "", 0, 0, 1, 0},
-      {"missing.lzh", 0, "", "", "", 0, 0, 1, 0},
-      {"data.lzh   ", 1, "data.lzh", "", "", 0, 0, 1, 0},
+      {"/E:\"setup.exe /D\"", kGo, "", "", "setup.exe /D", 1, 0, 1, 0},
+      {"data.lzh /E", kExitNotFound, "", "", "", 0, 0, 1, 0},
+      {"/x data.lzh", kExitNotFound, "", "", "", 0, 0, 1, 0},
+      {"dir.lzh", kExitNotFound, "", "", "", 0, 0, 1, 0},
+      {"missing.lzh", kExitNotFound, "", "", "", 0, 0, 1, 0},
+      {"data.lzh   ", kGo, "data.lzh", "", "", 0, 0, 1, 0},
       // a lone slash at the end is no switch: the whole text is the (missing) archive
-      {"data.lzh /", 0, "", "", "", 0, 0, 1, 0},
+      {"data.lzh /", kExitNotFound, "", "", "", 0, 0, 1, 0},
+      // relative forms are made full before anything else sees them
+      {"\"My Files\\..\\.\\data.lzh\"", kGo, "data.lzh", "", "", 0, 0, 1, 0},
   };
   for (const ParseCase& c : cases) check(c);
 }
@@ -110,13 +117,15 @@ TEST_F(ParseCommandLine, RefusesTextsLongerThanTheirBuffers) {
   for (const std::string& arguments : cases) {
     resetSfxSettings();
     char archive[kPathBytes];
-    EXPECT_EQ(parseCommandLine(arguments.c_str(), archive), 0) << arguments.substr(0, 40);
+    uint32_t exitCode = 0;
+    EXPECT_FALSE(parseCommandLine(arguments.c_str(), archive, &exitCode)) << arguments.substr(0, 40);
+    EXPECT_EQ(exitCode, kExitBadCommandLine) << arguments.substr(0, 40);
     EXPECT_STREQ(sfxSettings.destinationPath, "");
   }
 }
 
 TEST_F(ParseCommandLine, ValueWithoutTerminatorRunsToTheEnd) {
-  check({"/E:\"setup.exe -q", 1, "", "", "setup.exe -q", 0, 0, 1, 0});
+  check({"/E:\"setup.exe -q", kGo, "", "", "setup.exe -q", 0, 0, 1, 0});
 }
 
 }  // namespace

@@ -152,6 +152,21 @@ if [ -f "$stub" ]; then
       -out "$work/signed.exe" >/dev/null || fail "osslsigncode could not sign"
     extract 0 "signed package" -d "$work/p3" "$work/signed.exe"
     [ -f "$work/p3/subdir/subdir2/hello.txt" ] || fail "signed package not extracted"
+    # assembled by hand (stub, block, archive), then signed: the signing tool pads with
+    # zeros, which the CRC-32 in the block never saw
+    python3 - "$work/unsigned.exe" "$(stat -c %s "$stub")" "$corpus/lha_unix114i/h2_subdir.lzh" "$work/hand.exe" <<'PY'
+import struct, sys, zlib
+package, stub_size, archive = open(sys.argv[1], 'rb').read(), int(sys.argv[2]), open(sys.argv[3], 'rb').read()
+block = bytearray(package[stub_size:stub_size + 512])
+struct.pack_into('<I', block, 412, zlib.crc32(archive))
+open(sys.argv[4], 'wb').write(package[:stub_size] + bytes(block) + archive)
+PY
+    [ $(($(stat -c %s "$work/hand.exe") % 8)) -ne 0 ] || fail "the hand-made package needs no padding: nothing tested"
+    osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -in "$work/hand.exe" \
+      -out "$work/hand-signed.exe" >/dev/null || fail "osslsigncode could not sign the hand-made package"
+    "$zaroza" info "$work/hand-signed.exe" >"$work/out" 2>&1 || fail "info: a hand-made signed package fails its CRC-32"
+    grep -q "signing tool added before the table left out" "$work/out" || fail "info does not say which end matched"
+    extract 0 "hand-made signed package" -d "$work/p4" "$work/hand-signed.exe"
   else
     echo "note: osslsigncode or openssl missing; the signed package is left out"
     left_out=1

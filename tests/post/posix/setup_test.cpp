@@ -14,7 +14,8 @@ namespace {
 
 std::string launch(const char* command, const char* destination, bool wait, sys::ProcessScript script = {}) {
   sys::setProcessScriptForTests(script);
-  runSetupCommand(command, destination, wait);
+  uint32_t exitCode;
+  runSetupCommand(command, destination, wait, &exitCode);
   return sys::processLogForTests();
 }
 
@@ -72,10 +73,10 @@ TEST(SetupCommand, InfInstallsThroughRundllFromTheSystemFolderOnly) {
   const struct { bool has32, has16, shortFails; std::string log; } cases[] = {
       {true, true, false,
        "createProcess " + rundll32 + "|\"" + rundll32 + "\" setupapi,InstallHinfSection DefaultInstall 132 " +
-           shortInf + "|C:\\D\\\nwait forever\nclose\n"},
+           shortInf + "|C:\\D\\\nwait forever\nexitCode\nclose\n"},
       {false, true, false,
        "createProcess " + rundll + "|\"" + rundll + "\" setupx.dll,InstallHinfSection DefaultInstall 132 " +
-           shortInf + "|C:\\D\\\nwait forever\nclose\n"},
+           shortInf + "|C:\\D\\\nwait forever\nexitCode\nclose\n"},
       {false, false, false, ""},  // never a program of that name found elsewhere
       {true, false, true, ""},    // the INF cannot be reached: nothing to install
   };
