@@ -94,6 +94,16 @@ bool settleDestination() {
   }
 }
 
+// Whether anything, file or folder, has this name (a folder path with its closing
+// backslash would not find a file).
+bool nameTaken(char* folder) {
+  size_t n = std::strlen(folder);
+  folder[n - 1] = '\0';
+  bool taken = sys::getFileAttributes(folder) != sys::kInvalidAttributes;
+  folder[n - 1] = '\\';
+  return taken;
+}
+
 // The first free name for the private folder: its own, then NAME.2, NAME.3, ... (each
 // with a closing backslash); false when none fits or all are taken.
 bool freePrivateName(const char* base, uint32_t from, char* name, uint32_t* number) {
@@ -101,7 +111,7 @@ bool freePrivateName(const char* base, uint32_t from, char* name, uint32_t* numb
     if (n == 1) sys::formatText(name, kPathBytes, "%s\\", base);
     else sys::formatText(name, kPathBytes, "%s.%u\\", base, n);
     if (std::strlen(name) + 1 >= kPathBytes) return false;
-    if (sys::getFileAttributes(name) == sys::kInvalidAttributes) {
+    if (!nameTaken(name)) {
       *number = n;
       return true;
     }
@@ -121,7 +131,7 @@ uint32_t makePrivateFolder() {
       return kExitCancelled;
     asked = true;
     if (sys::createDirectory(destination)) return kExitSuccess;
-    if (sys::getFileAttributes(destination) == sys::kInvalidAttributes) {
+    if (!nameTaken(destination)) {
       // not a name clash: the temporary folder itself is missing
       if (createFolderTree(destination)) return kExitSuccess;
       break;
@@ -212,8 +222,15 @@ uint32_t runExtraction(char* archivePath) {
   ArchiveBounds bounds = locateArchive(ownPayload ? startupState.payloadOffset : kNoPayload);
   r.archiveEnd = bounds.end;
   archiveSeek(bounds.scanFrom);
+  uint32_t reported = invalidHeaderReports;
   if (!findFirstHeader(r.headerBuffer, &r.firstHeaderOffset)) {
     showMessage(Message::notSupportedFormat);
+    return endRun(kExitFailed);
+  }
+  // A package's archive begins right behind its block: a first header found further on
+  // means the one there is damaged, and its member would be lost without a word.
+  if (ownPayload && startupState.hasBlock && r.firstHeaderOffset != startupState.payloadOffset + kConfigBytes) {
+    if (invalidHeaderReports == reported) showMessage(Message::invalidHeader);
     return endRun(kExitFailed);
   }
   archiveSeek(r.firstHeaderOffset);

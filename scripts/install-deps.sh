@@ -56,13 +56,26 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
 fi
 # Wine's 32-bit side is a 32-bit Linux program. Some virtual machines cannot execute
 # those natively; qemu's user-mode emulator, registered for i386 ELF files, runs them.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q '^install ok installed'; then
-    echo "install-deps: 32-bit programs do not run natively here; installing qemu-user-static"
+# Debian 12's own qemu (7.2) runs `wine --version` but not the set-up of a prefix on newer
+# kernels ("wine client error: read: Bad address"); the one in bookworm-backports (10.x)
+# does, so that one is taken.
+binfmt=/proc/sys/fs/binfmt_misc
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1 || grep -qs '^interpreter .*qemu-i386' "$binfmt/qemu-i386"; then
+  qemu_version=$(dpkg-query -W -f='${Version}' qemu-user-static 2>/dev/null || true)
+  if ! dpkg --compare-versions "${qemu_version:-0}" ge 1:8; then
+    echo "install-deps: 32-bit programs run through qemu here; installing qemu-user-static from bookworm-backports"
     export DEBIAN_FRONTEND=noninteractive
-    need_root apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    backports=/etc/apt/sources.list.d/zaroza-backports.sources
+    if [ ! -f "$backports" ]; then
+      printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' |
+        need_root tee "$backports" >/dev/null
+      need_root apt-get update -qq >/dev/null 2>&1 || true
+    fi
+    need_root apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null ||
+      need_root apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    # a registration holds the emulator it was made with open: made again for the new one
+    [ -e "$binfmt/qemu-i386" ] && echo -1 | need_root tee "$binfmt/qemu-i386" >/dev/null
   fi
-  binfmt=/proc/sys/fs/binfmt_misc
   [ -e "$binfmt/register" ] || need_root mount -t binfmt_misc binfmt_misc "$binfmt" || true
   if [ ! -e "$binfmt/qemu-i386" ] && [ -e "$binfmt/register" ]; then
     echo "install-deps: registering qemu-i386 for 32-bit ELF files"

@@ -166,7 +166,8 @@ OpenOutcome openOwnPayload(char* archivePath) {
   }
   uint8_t block[kConfigBytes];
   uint32_t got = archiveSeek(startupState.payloadOffset) ? archiveRead(block, sizeof block) : 0;
-  if (isValidConfig(std::span<const uint8_t>(block, got))) {
+  startupState.hasBlock = isValidConfig(std::span<const uint8_t>(block, got));
+  if (startupState.hasBlock) {
     SfxConfig config;
     std::memcpy(&config, block, sizeof config);
     if (!mergeSfxConfig(config, archivePath)) {

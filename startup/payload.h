@@ -75,6 +75,7 @@ struct StartupState {
   const void* instance;       // the program's own image
   int32_t fileSize;
   uint32_t payloadOffset;
+  bool hasBlock;              // a valid configuration block: the archive begins behind it
   bool createdTempFolder;
 };
 extern StartupState startupState;

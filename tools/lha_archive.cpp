@@ -35,11 +35,18 @@ bool readAllHeaders(ArchiveScan& scan, std::vector<uint8_t>& buffer) {
   if (!findFirstHeader(buffer.data(), &first)) return false;
   scan.firstOffset = first;
   scan.scanNotes = takeCoreMessages();
+  // A package's archive begins right behind its block, as the stub reads it: a first
+  // header further on means the one there is damaged.
+  uint8_t block[kConfigBytes];
+  int64_t behindBlock = scan.payloadOffset + kConfigBytes;
+  if (scan.payloadOffset >= 0 && first != behindBlock && archiveSeek(scan.payloadOffset) &&
+      isValidConfig(std::span<const uint8_t>(block, archiveRead(block, sizeof block))))
+    scan.damagedAt = behindBlock;
   int64_t next = first;
   while (archiveSeek(next)) {
     NextHeader found = readNextHeader(buffer.data(), scan.archiveEnd);
     if (found == NextHeader::damaged) {
-      scan.damagedAt = next;
+      if (scan.damagedAt < 0) scan.damagedAt = next;
       takeCoreMessages();  // the "invalid header." of the damage, which damagedAt tells
     }
     if (found != NextHeader::member) break;

@@ -153,6 +153,8 @@ bool fullPathName(const char* path, char* out, int capacity) {
     joined = folder + u"\\" + joined;
   } else if (!hasDrive) {
     joined = u"Z:" + joined;
+  } else if (joined.size() < 3 || joined[2] != u'\\') {
+    joined.insert(2, u"\\");  // "C:name" taken against the drive's root
   }
   // the steps behind "X:\", without "." and with ".." taking away the one before it
   std::vector<std::u16string> steps;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A block whose magic is in lower case is no block: even with variant 6 and a setup
-# command there is no 64-bit test (no string-12 box), and the stub ends with exit code 0.
+# command there is no 64-bit test (no string-12 box): the destination dialog shows, and
+# its Cancel ends the stub with exit code 1602.
 . "$(dirname "$0")/lib.sh"
 
 make_block "$work/block" "torvex" "6" "%temp%" "setup.exe"

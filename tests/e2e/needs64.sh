@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A 64-bit package (variant 6 with a setup command) on a 32-bit system: string 12 in a
 # "ZAR-OZA" box with the error icon and an OK button, in the language of the locale; after
-# OK the stub ends with exit code 0.
+# OK the stub ends with exit code 1603.
 # Extra arguments: LANG EXPECTED_TEXT
 . "$(dirname "$0")/lib.sh"
 lang=$4

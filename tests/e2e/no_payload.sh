@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A stub without payload ends at once with exit code 0 and shows nothing.
+# A stub without payload ends at once with exit code 2 and shows nothing.
 . "$(dirname "$0")/lib.sh"
 
 image=bare.exe

@@ -60,6 +60,8 @@ make_package "$work/hand.exe" "$work/block" "$work/hand.lzh"
 rm -f "$work/package.exe"
 osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -in "$work/hand.exe" -out "$work/package.exe" \
   >/dev/null || fail "osslsigncode could not sign the hand-made package"
+"$zaroza_tool" info "$work/package.exe" | grep -q "zero bytes the signing tool added" ||
+  fail "the signing tool added no zero bytes: nothing tested"
 rm -rf "$drive_c/handmade" "$drive_c/record-hand.txt"
 ZAROZA_SETUP_RECORD='C:\record-hand.txt' start_stub "$lang" "$work/package.exe"
 driver absent "Warning" $((1000 * factor)) || fail "a hand-made signed package failed its check"

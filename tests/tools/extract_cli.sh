@@ -138,6 +138,12 @@ if [ -f "$stub" ]; then
     fail "cannot pack"
   extract 0 "package" -d "$work/p1" "$work/pkg.exe"
   [ -f "$work/p1/subdir/subdir2/hello.txt" ] || fail "package not extracted"
+  # its first header damaged: the scan would find the second one, so it is named as damage
+  cp "$work/pkg.exe" "$work/first.exe"
+  first=$(($(stat -c %s "$stub") + 512))
+  printf 'X' | dd of="$work/first.exe" bs=1 seek=$((first + 3)) conv=notrunc status=none
+  "$zaroza" list "$work/first.exe" >"$work/out" 2>&1 && fail "a package with a damaged first header lists clean"
+  grep -q "damaged header at offset $first" "$work/out" || fail "no offset for a damaged first header: $(cat "$work/out")"
   size=$(stat -c %s "$work/pkg.exe")
   printf '\001' | dd of="$work/pkg.exe" bs=1 seek=$((size - 1)) conv=notrunc status=none
   extract 1 "damaged package" -d "$work/p2" "$work/pkg.exe"

@@ -125,7 +125,7 @@ TEST_F(RunDriver, APrivateFolderThatExistsIsNeverTakenOver) {
   // left by another program (or an earlier run): its setup.exe must never be started
   ASSERT_TRUE(makeFolder(scratch + "tmp\\~package.exe"));
   ASSERT_TRUE(writeFileText(scratch + "tmp\\~package.exe\\setup.exe", "planted"));
-  ASSERT_TRUE(makeFolder(scratch + "tmp\\~package.exe.2"));
+  ASSERT_TRUE(writeFileText(scratch + "tmp\\~package.exe.2", "a file of that name"));
   SfxConfig block = typicalBlock();
   block.promptText[0] = '\0';
   EXPECT_EQ(runPackage(block), kExitSuccess);
@@ -217,7 +217,8 @@ TEST_F(RunDriver, SetupRunsButNothingIsDeletedWhenNoFileWasWritten) {
 // row says otherwise.
 enum class Way {
   done, waited3010, launchFails, noCommand, questionNo, dialogCancel, folderCancel, replaceCancel,
-  progressCancel, crc32Mismatch, memberCrc, memberCrcNoCommand, refusedPath, damagedHeader, folderNotMade,
+  progressCancel, crc32Mismatch, memberCrc, memberCrcNoCommand, refusedPath, damagedHeader, damagedFirstHeader,
+  folderNotMade,
   missingArchive, noPayload,
 };
 
@@ -241,6 +242,7 @@ TEST_F(RunDriver, ExitCodeSaysHowTheRunEnded) {
        false},
       {"a member path refused", Way::refusedPath, kExitFailed, false},
       {"a damaged header behind a member", Way::damagedHeader, kExitFailed, false},
+      {"the first header damaged: the scan finds the second", Way::damagedFirstHeader, kExitFailed, false},
       {"the destination cannot be made", Way::folderNotMade, kExitFailed, false},
       {"a named archive that does not exist", Way::missingArchive, kExitNotFound, false},
       {"a stub without payload", Way::noPayload, kExitNotFound, false},
@@ -297,6 +299,7 @@ TEST_F(RunDriver, ExitCodeSaysHowTheRunEnded) {
         break;
       case Way::refusedPath: archive.insert(archive.size() - 1, lhaMemberBytes(stored("a:b.txt", "x"))); break;
       case Way::damagedHeader: archive.back() = 'X', archive += std::string(30, 'X'); break;
+      case Way::damagedFirstHeader: archive[3] = 'X'; break;
       case Way::folderNotMade:
         ASSERT_TRUE(writeFileText(scratch + "blocker", "a file where a folder must go"));
         std::strcpy(block.destinationPath, (scratch + "blocker\\dest").c_str());
