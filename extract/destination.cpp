@@ -99,6 +99,11 @@ bool climbFromArchiveFolder(const char16_t* wide, const char* archiveFolder, cha
 
 DestinationOutcome normalizeDestination(const char* archiveFolder) {
   char* destination = sfxSettings.destinationPath;
+  // a text that is not UTF-8 (none comes so from the system or the block) names nothing
+  if (pathUnits(destination) < 0) {
+    copyText(destination, archiveFolder);
+    return DestinationOutcome::retry;
+  }
   slashesToBackslashes(destination);
   removeTrailingBackslash(destination);
 
@@ -134,7 +139,7 @@ DestinationOutcome normalizeDestination(const char* archiveFolder) {
     // A destination that does not fit is never cut into a different folder. A lone lead
     // byte at the end would swallow the appended backslash as its trail byte, and every
     // target would then be joined to the last folder name instead of placed inside it.
-    if (ensureTrailingBackslash(composed, kPathBytes) && std::strlen(composed) < kPathBytes &&
+    if (ensureTrailingBackslash(composed, kPathBytes) && pathFits(composed) &&
         (!composed[0] || endsInBackslash(composed))) {
       std::strcpy(destination, composed);
       return DestinationOutcome::accepted;
@@ -148,7 +153,7 @@ bool createFolderTree(const char* path) {
   char16_t wide[kWideUnits + 1];
   copyWide(wide, toWide(path));
   int n = wideLength(wide);
-  if (n == 0 || std::strlen(path) >= kPathBytes) return false;
+  if (n == 0 || !pathFits(path)) return false;
 
   int rootEnd;  // index of the backslash that ends the root
   if (n >= 3 && wide[1] == u':' && wide[2] == u'\\') {
@@ -196,15 +201,14 @@ bool isDotsAndBlanks(const char* begin, const char* end) {
   return true;
 }
 
-// Removes empty components and those of isDotsAndBlanks, walking whole characters so the
-// trail byte 0x5C of a double-byte character is never taken for a separator.
+// Removes empty components and those of isDotsAndBlanks.
 void removeDotComponents(char* path) {
   char* out = path;
   const char* in = path;
   bool endsWithSeparator = false;
   while (*in) {
     const char* begin = in;
-    while (*in && *in != '\\') in += sys::isLeadByte(static_cast<unsigned char>(*in)) && in[1] ? 2 : 1;
+    while (*in && *in != '\\') ++in;
     const char* end = in;
     endsWithSeparator = *in == '\\';
     if (*in) ++in;
@@ -270,8 +274,8 @@ bool componentsStayInside(const char16_t* wide) {
 // The whole check on a trimmed relative path, on the UTF-16 form the system will see.
 bool isAcceptableMemberPath(const char* destination, const char* path, char16_t* wide) {
   if (!path[0]) return false;
-  // The target must fit 259 bytes whole; cutting it would name a different file.
-  if (std::strlen(destination) + std::strlen(path) >= kPathBytes) return false;
+  // The target must fit 259 units whole; cutting it would name a different file.
+  if (pathUnits(destination) + pathUnits(path) >= kPathUnits) return false;
   copyWide(wide, toWide(path));
   if (!wide[0]) return false;
   // Bytes that do not survive the round trip (broken double-byte pairs) would reach the

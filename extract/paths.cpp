@@ -20,14 +20,19 @@ PathScratch pathScratch;
 
 const char16_t* toWide(const char* text) {
   std::memset(pathScratch.wide, 0, sizeof pathScratch.wide);
-  if (sys::ansiToWide(text, pathScratch.wide, kWideUnits) < 0) pathScratch.wide[0] = 0;
+  if (sys::utf8ToWide(text, pathScratch.wide, kWideUnits) < 0) pathScratch.wide[0] = 0;
   return pathScratch.wide;
 }
 
 const char* toNarrow(const char16_t* text) {
   std::memset(pathScratch.narrow, 0, sizeof pathScratch.narrow);
-  if (sys::wideToAnsi(text, pathScratch.narrow, kPathBytes) < 0) pathScratch.narrow[0] = '\0';
+  if (sys::wideToUtf8(text, pathScratch.narrow, kPathBytes) < 0) pathScratch.narrow[0] = '\0';
   return pathScratch.narrow;
+}
+
+int pathUnits(const char* text) {
+  char16_t wide[kWideUnits];
+  return sys::utf8ToWide(text, wide, kWideUnits);
 }
 
 void trimTrailingSpaces(char* text) {
@@ -42,14 +47,7 @@ void slashesToBackslashes(char* text) {
 
 bool ensureTrailingBackslash(char* text, int capacity) {
   int n = static_cast<int>(std::strlen(text));
-  if (n == 0) return true;
-  if (text[n - 1] == '\\') {
-    // Walk character by character: landing on the last byte means it is a real backslash,
-    // jumping over it means it is the trail byte of a double-byte character.
-    int i = 0;
-    while (i < n - 1) i += sys::isLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-    if (i == n - 1) return true;
-  }
+  if (n == 0 || text[n - 1] == '\\') return true;
   if (n + 1 >= capacity) return false;
   text[n] = '\\';
   text[n + 1] = '\0';
@@ -58,11 +56,7 @@ bool ensureTrailingBackslash(char* text, int capacity) {
 
 void removeTrailingBackslash(char* text) {
   size_t n = std::strlen(text);
-  if (n == 0) return;
-  const char16_t* wide = toWide(text);
-  size_t units = 0;
-  while (wide[units]) ++units;
-  if (units > 0 && wide[units - 1] == u'\\') text[n - 1] = '\0';
+  if (n > 0 && text[n - 1] == '\\') text[n - 1] = '\0';
 }
 
 void stripParentReferences(char* text) {
@@ -83,17 +77,10 @@ void splitFolderAndName(const char* path, char* folder, char* name) {
   name[0] = '\0';
   size_t n = std::strlen(path);
   if (n == 0 || n >= kPathBytes) return;
-  // The name starts after the last separator or drive colon that is a whole character.
+  // The name starts after the last separator or drive colon.
   size_t nameStart = 0;
-  for (size_t i = 0; i < n;) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (sys::isLeadByte(c) && path[i + 1]) {
-      i += 2;
-      continue;
-    }
-    if (c == '\\' || c == '/' || (i == 1 && c == ':')) nameStart = i + 1;
-    ++i;
-  }
+  for (size_t i = 0; i < n; ++i)
+    if (path[i] == '\\' || path[i] == '/' || (i == 1 && path[i] == ':')) nameStart = i + 1;
   std::memcpy(folder, path, nameStart);
   folder[nameStart] = '\0';
   std::memcpy(name, path + nameStart, n - nameStart + 1);
@@ -101,7 +88,7 @@ void splitFolderAndName(const char* path, char* folder, char* name) {
 
 void readShellFolder(const char* valueName, char* out) {
   out[0] = '\0';
-  sys::readShellFolderValue(valueName, out, 256);
+  sys::readShellFolderValue(valueName, out, kPathBytes);
 }
 
 namespace {
@@ -117,16 +104,16 @@ void lookUpFolderVariable(const char* name, char* folder) {
       if (std::strcmp(name, "MyDocuments") == 0) readShellFolder("Personal", folder);
       break;
     case 'P':
-      if (std::strcmp(name, "ProgramFiles") == 0) sys::programFilesFolder(folder, 256);
+      if (std::strcmp(name, "ProgramFiles") == 0) sys::programFilesFolder(folder, kPathBytes);
       break;
     case 'S':
-      if (std::strcmp(name, "SystemDir") == 0) sys::systemDirectory(folder, 256);
+      if (std::strcmp(name, "SystemDir") == 0) sys::systemDirectory(folder, kPathBytes);
       break;
     case 'W':
-      if (std::strcmp(name, "WinDir") == 0) sys::windowsDirectory(folder, 256);
+      if (std::strcmp(name, "WinDir") == 0) sys::windowsDirectory(folder, kPathBytes);
       break;
     case 't':
-      if (std::strcmp(name, "temp") == 0) sys::tempPath(folder, 256);
+      if (std::strcmp(name, "temp") == 0) sys::tempPath(folder, kPathBytes);
       break;
     default:
       break;
@@ -171,7 +158,7 @@ bool expandDestinationMacro(const char* blockDestination, uint32_t deleteAfterSe
 
   // A destination that does not fit is never cut into another folder: leave it empty so
   // the archive's own folder is offered instead, and never claim a private folder.
-  if (std::strlen(folder) + std::strlen(rest) >= kPathBytes) {
+  if (std::strlen(folder) + std::strlen(rest) >= kPathBytes || pathUnits(folder) + pathUnits(rest) >= kPathUnits) {
     destination[0] = '\0';
     return false;
   }

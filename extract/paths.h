@@ -1,16 +1,24 @@
-// Path text operations and folder variables. Path texts are ANSI strings in the system
-// code page, at most 259 bytes plus NUL. Every search for a backslash or a forbidden
-// character works on the UTF-16 form, so a double-byte character whose trail byte is
-// 0x5C is never taken for a separator.
+// Path text operations and folder variables. Path texts are UTF-8, as every text inside
+// the program, and hold at most 259 UTF-16 units, the system's limit (MAX_PATH); a byte
+// 0x5C is always a backslash. Rules that count characters work on the UTF-16 form.
 #pragma once
 #include <cstdint>
 
-constexpr int kPathBytes = 260;   // ANSI path text buffers
-constexpr int kWideUnits = 520;   // toWide scratch area
+constexpr int kPathUnits = 260;                // MAX_PATH: 259 UTF-16 units and the NUL
+constexpr int kPathBytes = 3 * kPathUnits;     // a path text buffer: 3 UTF-8 bytes per unit at most
+constexpr int kWideUnits = 2 * kPathUnits;     // toWide scratch area: two paths joined
 
-// Conversions into process-wide scratch areas (520 UTF-16 units, 260 bytes). Each call
-// clears and overwrites the previous result of its kind; copy before converting again.
-// A text that does not fit yields an empty result.
+// UTF-16 units of a text, as the system counts a path's length (-1: not valid UTF-8).
+int pathUnits(const char* text);
+// True when a path text stays within the system's 259 units.
+inline bool pathFits(const char* text) {
+  int units = pathUnits(text);
+  return units >= 0 && units < kPathUnits;
+}
+
+// Conversions into process-wide scratch areas (kWideUnits units, kPathBytes bytes). Each
+// call clears and overwrites the previous result of its kind; copy before converting
+// again. A text that does not fit or is not valid yields an empty result.
 const char16_t* toWide(const char* text);
 const char* toNarrow(const char16_t* text);
 
@@ -29,10 +37,10 @@ void splitFolderAndName(const char* path, char* folder, char* name);
 // into sfxSettings.destinationPath. Returns createdTempFolder: true when the destination
 // is a private folder below the temporary folder (destination exactly "%temp%" with the
 // block's deleteAfterSetup set). An empty text writes nothing and returns false. A result
-// longer than 259 bytes is never cut: the destination is left empty (the archive's folder
+// longer than 259 units is never cut: the destination is left empty (the archive's folder
 // is then taken) and the result is false.
 bool expandDestinationMacro(const char* blockDestination, uint32_t deleteAfterSetup,
                             const char* programPath);
 
-// Value of the current user's shell-folders key; out (256 bytes) stays empty on failure.
+// Value of the current user's shell-folders key; out (kPathBytes) stays empty on failure.
 void readShellFolder(const char* valueName, char* out);

@@ -110,7 +110,7 @@ bool freePrivateName(const char* base, uint32_t from, char* name, uint32_t* numb
   for (uint32_t n = from; n < 1000; ++n) {
     if (n == 1) sys::formatText(name, kPathBytes, "%s\\", base);
     else sys::formatText(name, kPathBytes, "%s.%u\\", base, n);
-    if (std::strlen(name) + 1 >= kPathBytes) return false;
+    if (!pathFits(name)) return false;
     if (!nameTaken(name)) {
       *number = n;
       return true;

@@ -129,7 +129,8 @@ struct MemberOutput {
 bool createShortTempFile(const char* folder, char* path) {
   static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   size_t length = std::strlen(folder);
-  size_t room = kPathBytes - 1 - length;
+  int units = pathUnits(folder);
+  size_t room = units >= 0 && units < kPathUnits ? static_cast<size_t>(kPathUnits - 1 - units) : 0;
   std::strcpy(path, folder);
   for (uint32_t n = 0; room > 0 && n < 36 * 37; ++n) {
     char* p = path + length;
@@ -239,6 +240,12 @@ Step finishFolderEntry(const char* target) {
 }
 
 Step extractMember() {
+  // A name its code page cannot read is refused as a path the rules refuse.
+  if (!memberHeader.nameValid) {
+    showMessage(Message::invalidFileName, memberHeader.path);
+    ++extraction.rejected;
+    return Step::next;
+  }
   char* relative = cleanMemberPath(memberHeader.path);
   char target[kPathBytes];
   switch (buildMemberTarget(sfxSettings.destinationPath, relative, target)) {

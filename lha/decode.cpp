@@ -121,19 +121,12 @@ bool decodeMethodSupported(uint32_t method) { return findDecodeMethod(method) !=
 
 uint32_t selectDecodeMethod(const char* methodId) {
   if (!methodId[0] || !methodId[1] || !methodId[2]) return kMethodUnsupported;
-  bool z = methodId[2] == 'z';
-  switch (methodId[3]) {
-    case '0': return kMethodLh0;
-    case '1': return kMethodLh1;
-    case '2': return kMethodLh2;
-    case '3': return kMethodLh3;
-    case '4': return z ? kMethodLz4 : kMethodLh4;
-    case '5': return z ? kMethodLz5 : kMethodLh5;
-    case '6': return kMethodLh6;
-    case '7': return kMethodLh7;
-    case 's': return kMethodLzs;
-    default: return kMethodUnsupported;
-  }
+  // Tests rather than a switch: a switch here becomes a 272-byte jump table in the stub.
+  char c = methodId[3];
+  if (c == 's') return kMethodLzs;
+  if (c < '0' || c > '7') return kMethodUnsupported;
+  if (methodId[2] == 'z' && (c == '4' || c == '5')) return c == '4' ? kMethodLz4 : kMethodLz5;
+  return kMethodLh0 + uint32_t(c - '0');
 }
 
 void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize) {

@@ -35,18 +35,33 @@ void copyPathPart(char* part, const uint8_t* bytes, uint32_t count) {
   part[count] = '\0';
 }
 
-// 0xFF separates path components in the archive. Step by characters of the system code
+// 0xFF separates path components in the archive. Step by characters of the name's code
 // page so that a trail byte is never taken for a separator.
-void convertSeparators(char* text) {
+void convertSeparators(char* text, uint32_t codePage) {
   for (uint32_t i = 0; text[i] != '\0';) {
     auto byte = static_cast<uint8_t>(text[i]);
-    if (sys::isLeadByte(byte) && text[i + 1] != '\0') {
+    if (codePage != 65001 && sys::isLeadByte(codePage, byte) && text[i + 1] != '\0') {
       i += 2;
       continue;
     }
     if (byte == 0xFF) text[i] = '\\';
     ++i;
   }
+}
+
+// The stored path in its code page as UTF-8 in memberHeader.path; false when it cannot be
+// read so (the path then shows its ASCII bytes and '?' for the others).
+bool readPathText(const char* directoryPart, const char* namePart, uint32_t codePage) {
+  char stored[2 * kMaxPathPart + 1];
+  std::strcpy(stored, directoryPart);
+  std::strcat(stored, namePart);
+  char* path = memberHeader.path;
+  if (sys::codePageToUtf8(codePage, stored, static_cast<int>(std::strlen(stored)), path, sizeof memberHeader.path) >= 0)
+    return true;
+  size_t i = 0;
+  for (; stored[i]; ++i) path[i] = static_cast<unsigned char>(stored[i]) < 0x80 ? stored[i] : '?';
+  path[i] = '\0';
+  return false;
 }
 
 // What the chain of extended headers left for the checks after it.
@@ -90,6 +105,9 @@ bool readExtendedHeaders(uint8_t* buffer, uint32_t n, char* directoryPart, char*
       case 0x40:
         if (n >= 5) h.attribute = get16(buffer + 1);
         break;
+      case kCodePageExtension:
+        if (n >= 7) h.codePage = get32(buffer + 1);
+        break;
       default:
         break;
     }
@@ -129,6 +147,7 @@ bool readMemberHeader(uint8_t* headerBuffer) {
   char directoryPart[kMaxPathPart + 1] = "";
   char namePart[kMaxPathPart + 1] = "";
   h.path[0] = '\0';
+  h.codePage = 0;
   headerChecksum = 0;
   runningCrc16 = 0;
 
@@ -175,11 +194,9 @@ bool readMemberHeader(uint8_t* headerBuffer) {
     if (chain.haveHeaderCrc && runningCrc16 != chain.storedHeaderCrc) return false;
   }
 
-  convertSeparators(namePart);
-  convertSeparators(directoryPart);
-  size_t d = std::strlen(directoryPart);
-  std::memcpy(h.path, directoryPart, d);
-  std::strcpy(h.path + d, namePart);
+  convertSeparators(namePart, h.codePage);
+  convertSeparators(directoryPart, h.codePage);
+  h.nameValid = readPathText(directoryPart, namePart, h.codePage);
   return true;
 }
 

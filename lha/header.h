@@ -11,9 +11,18 @@ constexpr int32_t kMaxHeaderPiece = 4096;
 // The directory part and the name part of a path are each cut to this many bytes.
 constexpr uint32_t kMaxPathPart = 260;
 
+// The code page an archive names for a member's name parts (extended header 0x46); 0 when
+// it names none, and the system's ANSI code page is taken.
+constexpr uint8_t kCodePageExtension = 0x46;
+
 struct MemberHeader {
   uint8_t level;              // 0, 1 or 2
-  char path[2 * kMaxPathPart + 1];  // directory part + name part, 0xFF turned into '\'
+  // Directory part + name part as UTF-8, 0xFF turned into '\'. A part of 260 bytes takes
+  // up to three times as many in UTF-8.
+  char path[2 * 3 * kMaxPathPart + 1];
+  uint32_t codePage;          // of the stored name (extended header 0x46), 0: none named
+  bool nameValid;             // false: the name cannot be read in its code page (path then
+                              // holds its ASCII bytes, '?' for the others, for messages)
   char methodId[6];           // e.g. "-lh5-", "-lhd-" for a directory entry
   uint32_t packedSize;        // packed data behind the header (level 1: extensions removed)
   uint32_t originalSize;

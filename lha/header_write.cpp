@@ -58,6 +58,12 @@ void putExtension(std::vector<uint8_t>& h, uint8_t type, std::string_view data) 
   put16(h, 0);
 }
 
+// The data of extended header 0x46: the code page, four bytes little-endian.
+std::string codePageBytes(uint32_t codePage) {
+  return std::string{static_cast<char>(codePage), static_cast<char>(codePage >> 8), static_cast<char>(codePage >> 16),
+                     static_cast<char>(codePage >> 24)};
+}
+
 bool refuse(std::string* why, std::string text) {
   if (why) *why = std::move(text);
   return false;
@@ -65,10 +71,11 @@ bool refuse(std::string* why, std::string text) {
 
 // A byte that cannot stand in a stored name: a separator or a NUL, where it is not the
 // trail byte of a code page 932 character (which may be 0x5C).
-bool holdsSeparator(std::string_view s) {
+bool holdsSeparator(std::string_view s, uint32_t codePage) {
   for (size_t k = 0; k < s.size(); ++k) {
     auto b = static_cast<uint8_t>(s[k]);
-    if (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && k + 1 < s.size() && s[k + 1] != 0) {
+    if (codePage == 932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && k + 1 < s.size() &&
+        s[k + 1] != 0) {
       ++k;
       continue;
     }
@@ -78,7 +85,10 @@ bool holdsSeparator(std::string_view s) {
 }
 
 bool checkNames(const MemberRecord& r, std::string* why) {
-  auto bad = [](std::string_view s) { return s.empty() || holdsSeparator(s); };
+  if (r.codePage != 0 && r.codePage != 932 && r.codePage != 65001) return refuse(why, "names are ASCII, code page 932 or UTF-8");
+  if (r.level == 0 && r.codePage == 65001)
+    return refuse(why, "the name needs UTF-8, which header level 0 cannot name; use header level 1 or 2");
+  auto bad = [&r](std::string_view s) { return s.empty() || holdsSeparator(s, r.codePage); };
   for (const std::string& f : r.folders)
     if (bad(f)) return refuse(why, "a folder name is empty or holds a byte no stored path may hold");
   if (!r.name.empty() && bad(r.name)) return refuse(why, "the name holds a byte no stored path may hold");
@@ -111,7 +121,7 @@ bool appendLevel1(const MemberRecord& r, std::vector<uint8_t>& out, std::string*
   if (r.name.size() > most) return refuse(why, tooLong(1, "a name", r.name.size(), most));
   std::string folders = joined(r, static_cast<char>(kSeparator), true);
   if (folders.size() > kMaxPathPart) return refuse(why, tooLong(1, "a folder path", folders.size(), kMaxPathPart));
-  uint32_t extensions = folders.empty() ? 0 : static_cast<uint32_t>(folders.size() + 3);
+  uint32_t extensions = (folders.empty() ? 0 : static_cast<uint32_t>(folders.size() + 3)) + (r.codePage ? 7 : 0);
   // the packed size of level 1 counts the extended headers too
   if (r.packedSize > UINT32_MAX - extensions) return refuse(why, "the member is too large for header level 1");
   size_t start = out.size();
@@ -121,9 +131,14 @@ bool appendLevel1(const MemberRecord& r, std::vector<uint8_t>& out, std::string*
   out.insert(out.end(), r.name.begin(), r.name.end());
   put16(out, r.dataCrc);
   out.push_back(kOsId);
-  put16(out, extensions);
+  // the first extended header's size, then the chain: folders, code page
+  put16(out, !folders.empty() ? static_cast<uint32_t>(folders.size() + 3) : r.codePage ? 7 : 0);
   setChecksum(out, start);
-  if (!folders.empty()) putExtension(out, 0x02, folders);
+  if (!folders.empty()) {
+    putExtension(out, 0x02, folders);
+    if (r.codePage) set16(out, out.size() - 2, 7);
+  }
+  if (r.codePage) putExtension(out, kCodePageExtension, codePageBytes(r.codePage));
   return true;
 }
 
@@ -146,6 +161,7 @@ bool appendLevel2(const MemberRecord& r, std::vector<uint8_t>& out, std::string*
   extension(0x00, std::string_view("\0\0", 2));
   if (!r.name.empty()) extension(0x01, r.name);
   if (!folders.empty()) extension(0x02, folders);
+  if (r.codePage) extension(kCodePageExtension, codePageBytes(r.codePage));
   // A length whose low byte is 0 reads as the archive's end mark: an attribute header,
   // which repeats byte 19, makes it five bytes longer.
   if ((h.size() + 2) % 256 == 0) {

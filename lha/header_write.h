@@ -16,9 +16,13 @@ struct MemberRecord {
   uint32_t timeStamp = 0;                 // levels 0 and 1: local MS-DOS date-time; level 2: Unix time
   uint8_t attribute = 0x20;
   uint16_t dataCrc = 0;
+  uint32_t codePage = 0;                  // of the names: 0 (ASCII), 932 or 65001 (UTF-8)
 };
-// Names are stored bytes (ASCII or code page 932) without 0xFF and without '\'; a
-// folder entry is the folder's own path, its last component in `folders`.
+// Names are stored bytes (ASCII, code page 932 or UTF-8) without 0xFF and without '\'; a
+// folder entry is the folder's own path, its last component in `folders`. At levels 1
+// and 2 a code page is named in extended header 0x46, so every reader takes the names as
+// written; level 0 has no room for it: its names are ASCII or code page 932, read in the
+// reader's own code page.
 //
 // Where each part goes: level 0 holds the whole path in its name field, folders
 // separated and a folder entry ended by '\'; levels 1 and 2 hold the folders in a

@@ -110,7 +110,7 @@ void cleanUpExtractedFiles(const char* destination, bool createdTempFolder) {
     if (haveFolder && sys::compareIgnoreCase(lastFolder, folder) == 0) continue;
     std::strcpy(lastFolder, folder);
     haveFolder = true;
-    char folderPath[512];
+    char folderPath[2 * kPathBytes];
     if (formFolderPath(folderPath, sizeof folderPath, destination, folder))
       removeEmptyFolders(folderPath, destination);
   }
@@ -122,7 +122,7 @@ int removeEmptyFolders(const char* path, const char* keepFolder) {
   size_t length = std::strlen(path);
   if (length == 0 || path[length - 1] == '.') return 0;
 
-  char own[520];
+  char own[2 * kPathBytes];
   if (length + 1 >= sizeof own) return 0;
   std::strcpy(own, path);
   ensureTrailingBackslash(own, sizeof own);
@@ -140,7 +140,7 @@ int removeEmptyFolders(const char* path, const char* keepFolder) {
     // A junction or link may lead anywhere; only real sub-folders are walked.
     if (found.attributes & sys::kAttrReparsePoint) continue;
     if (std::strcmp(found.name, ".") == 0 || std::strcmp(found.name, "..") == 0) continue;
-    char sub[512];
+    char sub[2 * kPathBytes];
     if (formFolderPath(sub, sizeof sub, own, found.name)) removeEmptyFolders(sub, keepFolder);
   } while (sys::findNextFile(find, &found));
   sys::findClose(find);

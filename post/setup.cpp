@@ -11,24 +11,17 @@
 
 namespace {
 
-constexpr int kCommandBytes = 512;
+// destination and setup command joined: UTF-8 texts of up to 259 and 127 characters
+constexpr int kCommandBytes = kPathBytes + 3 * 128;
 constexpr int kNameBytes = 128;
 constexpr uint32_t kSearchesAfterRunning = 200;   // the program waited for: a short look
 constexpr uint32_t kSearchesAfterQuickExit = 3000;  // it handed over at once: a long one
 
-// Drive and directory of a path text: everything up to its last backslash or slash that
-// is a whole character.
+// Drive and directory of a path text: everything up to its last backslash or slash.
 void folderPartOf(const char* path, char* folder, int capacity) {
   int end = 0;
-  for (int i = 0; path[i];) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (sys::isLeadByte(c) && path[i + 1]) {
-      i += 2;
-      continue;
-    }
-    if (c == '\\' || c == '/') end = i + 1;
-    ++i;
-  }
+  for (int i = 0; path[i]; ++i)
+    if (path[i] == '\\' || path[i] == '/') end = i + 1;
   if (end >= capacity) end = 0;
   std::memcpy(folder, path, end);
   folder[end] = '\0';

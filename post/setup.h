@@ -23,7 +23,7 @@ void openDestinationFolder(const char* destination);
 // parameters start after that blank (a '/' stays with them). Without such an ".exe" the
 // whole text is the file and there are no parameters (null).
 struct CommandSplit {
-  char file[520];   // the joined path, with room for the terminator put in before a switch
+  char file[3 * 260 + 3 * 128 + 2];   // the joined path, with room for the terminator put in before a switch
   const char* parameters;   // into `file`'s storage, or null
 };
 void splitSetupCommand(const char* joinedPath, uint32_t commandStart, CommandSplit& split);

@@ -106,10 +106,10 @@ bool takeQuotedPaths(ParseState& s, const char* firstQuote, char* archivePath) {
     count++;
     p = q;
   }
-  if (count >= 1 && !copyText(archivePath, kPathBytes, pieces[0], lengths[0])) return false;
+  if (count >= 1 && (!copyText(archivePath, kPathBytes, pieces[0], lengths[0]) || !pathFits(archivePath))) return false;
   if (count >= 3 && pieces[1][0] == ' ' && lengths[2] > 0) {
     char destination[kPathBytes];
-    if (!copyText(destination, sizeof destination, pieces[2], lengths[2])) return false;
+    if (!copyText(destination, sizeof destination, pieces[2], lengths[2]) || !pathFits(destination)) return false;
     // A destination naming an existing file (not a folder) is ignored; a missing one is
     // fine (the failure value has the directory bit).
     if (sys::getFileAttributes(destination) & sys::kAttrDirectory)
@@ -133,7 +133,7 @@ bool takeArchivePath(ParseState& s, char* archivePath) {
       while (*from == ' ') from++;
     count = int(s.work + s.length - from);
   }
-  return copyText(archivePath, kPathBytes, from, count);
+  return copyText(archivePath, kPathBytes, from, count) && pathFits(archivePath);
 }
 
 }  // namespace

@@ -97,19 +97,30 @@ bool isValidConfig(std::span<const uint8_t> block) {
 }
 
 void copyConfigText(char* out, const char* field, size_t width) {
-  // A text terminated inside its field is taken as it stands; only a cut needs care.
-  if (std::memchr(field, 0, width) != nullptr) {
-    std::strncpy(out, field, width);
-    return;
+  bool utf8 = width >= 3 && std::memcmp(field, kUtf8Mark, 3) == 0;
+  const char* text = utf8 ? field + 3 : field;
+  size_t room = utf8 ? width - 3 : width;
+  size_t n = strnlen(text, room);
+  if (n == room) {  // no terminator: cut inside the field, never a character in two
+    n = room - 1;
+    if (utf8) {
+      size_t start = n;
+      while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start;
+      unsigned lead = start > 0 ? static_cast<unsigned char>(text[start - 1]) : 0;
+      size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+      if (start > 0 && lead >= 0xC0 && n - (start - 1) < need) n = start - 1;
+    } else {
+      size_t i = 0;
+      while (i < n) {
+        bool lead = sys::isLeadByte(0, static_cast<unsigned char>(text[i]));
+        if (lead && i + 1 >= n) break;
+        i += lead ? 2 : 1;
+      }
+      n = i;
+    }
   }
-  size_t i = 0;
-  while (i + 1 < width && field[i] != '\0') {
-    bool lead = sys::isLeadByte(static_cast<unsigned char>(field[i]));
-    if (lead && (i + 2 >= width || field[i + 1] == '\0')) break;  // would split the character
-    i += lead ? 2 : 1;
-  }
-  std::memcpy(out, field, i);
-  std::memset(out + i, 0, width - i);
+  if (sys::codePageToUtf8(utf8 ? 65001 : 0, text, static_cast<int>(n), out, static_cast<int>(3 * width)) < 0)
+    out[0] = '\0';
 }
 
 bool mergeSfxConfig(const SfxConfig& source, const char* programPath) {
@@ -126,17 +137,17 @@ bool mergeSfxConfig(const SfxConfig& source, const char* programPath) {
     }
     sfxSettings.wow64Mode = '6';
   }
-  char destination[sizeof block.destinationPath];
-  copyConfigText(destination, block.destinationPath, sizeof destination);
+  char destination[3 * sizeof block.destinationPath];
+  copyConfigText(destination, block.destinationPath, sizeof block.destinationPath);
   startupState.createdTempFolder = expandDestinationMacro(destination, block.deleteAfterSetup, programPath);
-  copyConfigText(sfxSettings.setupCommand, block.setupCommand, sizeof sfxSettings.setupCommand);
+  copyConfigText(sfxSettings.setupCommand, block.setupCommand, sizeof block.setupCommand);
   sfxSettings.noConfirm = block.noConfirm;
   sfxSettings.openFolderAfter = block.openFolderAfter;
   sfxSettings.deleteAfterSetup = block.deleteAfterSetup;
   sfxSettings.skipDestinationDialog = block.skipDestinationDialog;
   sfxSettings.archiveCrc32 = block.archiveCrc32;
-  copyConfigText(sfxSettings.promptTitle, block.promptTitle, sizeof sfxSettings.promptTitle);
-  copyConfigText(sfxSettings.promptText, block.promptText, sizeof sfxSettings.promptText);
+  copyConfigText(sfxSettings.promptTitle, block.promptTitle, sizeof block.promptTitle);
+  copyConfigText(sfxSettings.promptText, block.promptText, sizeof block.promptText);
   return true;
 }
 

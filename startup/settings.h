@@ -3,17 +3,19 @@
 #pragma once
 #include <cstdint>
 
+// Texts are UTF-8: a field of the block or a command-line value, converted where it came
+// in, takes up to three bytes for each byte (or UTF-16 unit) it had there.
 struct SfxSettings {
   char wow64Mode;             // '6' when a 64-bit package passed the WOW64 test
-  char destinationPath[260];
-  char setupCommand[128];
+  char destinationPath[3 * 260];
+  char setupCommand[3 * 128];
   uint32_t noConfirm;
   uint32_t openFolderAfter;
   uint32_t deleteAfterSetup;
   uint32_t skipDestinationDialog;
   uint32_t archiveCrc32;
-  char promptTitle[32];
-  char promptText[64];
+  char promptTitle[3 * 32];
+  char promptText[3 * 64];
   uint32_t newerOnly;
 };
 

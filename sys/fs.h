@@ -45,7 +45,7 @@ bool fileTimeToDos(uint64_t fileTime, uint32_t* dosStamp);
 bool readFileStamp(const char* path, uint32_t* dosStamp, uint32_t* size);
 
 // Creates a new empty file with a unique name in `folder` (ending in a backslash) and
-// writes its path into out (260 bytes). False when none can be made there.
+// writes its path into out (3 × 260 bytes). False when none can be made there.
 bool createTempFileIn(const char* folder, char* out);
 // Creates an empty file where none is (CreateFileA with CREATE_NEW); false when a file or
 // folder of that name exists or it cannot be made.
@@ -55,7 +55,7 @@ bool moveFileReplacing(const char* from, const char* to);
 
 // FindFirstFileA / FindNextFileA / FindClose.
 struct FindData {
-  char name[260];
+  char name[3 * 260];   // UTF-8: up to three bytes for each of the 259 units
   uint32_t attributes;
 };
 using FindHandle = void*;

@@ -61,22 +61,6 @@ std::string systemError(const std::string& path, const char* what) {
 
 // --- names ---
 
-bool validUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
-
-bool isAscii(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Why Windows, or the extractor's path rules, could not create a file of this name.
 const char* windowsNameProblem(std::string_view name) {
   for (char ch : name) {
@@ -96,21 +80,35 @@ const char* windowsNameProblem(std::string_view name) {
   return nullptr;
 }
 
-// A name from the file system (UTF-8) as stored: itself when ASCII, else in code page
-// 932, which must give the same text back.
-bool storedName(const std::string& utf8, std::string& stored, std::string* why) {
+// A name from the file system (UTF-8) that Windows would create as it is.
+bool checkName(const std::string& utf8, std::string* why) {
   if (!validUtf8(utf8)) return fail(why, "the name is not valid UTF-8");
   if (const char* problem = windowsNameProblem(utf8)) return fail(why, std::string("the name ") + problem);
-  if (isAscii(utf8)) {
-    stored = utf8;
-    return true;
-  }
+  return true;
+}
+
+// The name in code page 932, when that holds it and gives the same text back.
+std::optional<std::string> inCodePage932(const std::string& utf8) {
   std::optional<std::string> cp932 = utf8ToCodePage(utf8, 932);
   std::optional<std::string> back = cp932 ? codePageToUtf8(*cp932, 932) : std::nullopt;
-  if (!back || *back != utf8 || cp932->find('\xFF') != std::string::npos)
-    return fail(why, "the name has characters that code page 932 cannot hold");
-  stored = *cp932;
-  return true;
+  if (!back || *back != utf8 || cp932->find('\xFF') != std::string::npos) return std::nullopt;
+  return cp932;
+}
+
+// A member's names as stored, in one code page for all: ASCII as they are (0); else code
+// page 932 where it holds every one (readers that know no extended header 0x46 read them
+// as before); else UTF-8 (65001).
+uint32_t storedNames(const std::vector<std::string>& utf8, std::vector<std::string>& stored) {
+  stored = utf8;
+  if (std::all_of(utf8.begin(), utf8.end(), isAscii)) return 0;
+  std::vector<std::string> cp932;
+  for (const std::string& name : utf8) {
+    std::optional<std::string> converted = inCodePage932(name);
+    if (!converted) return 65001;
+    cp932.push_back(*converted);
+  }
+  stored.swap(cp932);
+  return 932;
 }
 
 // --- planning ---
@@ -256,11 +254,12 @@ bool orderEntries(Plan& plan, std::string* why) {
 bool storeNames(Entry& e, int headerLevel, std::string* why) {
   PlannedMember& m = e.member;
   m.shown = joinedPath(e.path, m.folder);
-  std::vector<std::string> stored(e.path.size());
-  for (size_t k = 0; k < e.path.size(); ++k) {
+  for (const std::string& name : e.path) {
     std::string problem;
-    if (!storedName(e.path[k], stored[k], &problem)) return fail(why, quoted(m.source) + ": " + problem);
+    if (!checkName(name, &problem)) return fail(why, quoted(m.source) + ": " + problem);
   }
+  std::vector<std::string> stored;
+  m.codePage = storedNames(e.path, stored);
   if (!m.folder) {
     m.name = stored.back();
     stored.pop_back();
@@ -272,6 +271,7 @@ bool storeNames(Entry& e, int headerLevel, std::string* why) {
   r.level = static_cast<uint8_t>(headerLevel);
   r.folders = m.folders;
   r.name = m.name;
+  r.codePage = m.codePage;
   std::vector<uint8_t> header;
   std::string problem;
   if (!appendMemberHeader(r, header, &problem)) return fail(why, quoted(m.source) + ": " + problem);
@@ -363,6 +363,7 @@ bool writeFolderMember(const PlannedMember& m, const ArchiveOptions& o, FILE* ou
   r.level = static_cast<uint8_t>(o.headerLevel);
   r.methodId = "-lhd-";
   r.folders = m.folders;
+  r.codePage = m.codePage;
   r.timeStamp = storedStamp(m.modified, o.headerLevel);
   r.attribute = 0x10;
   std::vector<uint8_t> header;
@@ -413,6 +414,7 @@ bool writeFileMember(const PlannedMember& m, const ArchiveOptions& o, FILE* out,
   formatMethodId(*findDecodeMethod(o.method), packedId);
   r.methodId = packing ? packedId : "-lh0-";
   r.folders = m.folders;
+  r.codePage = m.codePage;
   r.name = m.name;
   r.packedSize = static_cast<uint32_t>(packing ? spool.size : m.size);
   r.originalSize = static_cast<uint32_t>(m.size);

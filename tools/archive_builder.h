@@ -28,12 +28,14 @@ bool writeArchiveTo(const std::vector<std::string>& paths, const ArchiveOptions&
 bool writeArchive(const std::vector<std::string>& paths, const ArchiveOptions& options, const std::string& output, std::string* why);
 
 // What the archive holds, member by member, in the order written: a file argument by its
-// own name, a folder's contents by their paths relative to it. Names are stored in code
-// page 932 where they are not ASCII; stamps and attributes come from the files.
+// own name, a folder's contents by their paths relative to it. Names that are not ASCII
+// are stored in code page 932 where it holds them, else in UTF-8, and the code page is
+// named in the member's header (levels 1 and 2); stamps and attributes come from the files.
 struct PlannedMember {
   std::string source;                 // where the bytes are read from
   std::vector<std::string> folders;   // stored folder names above the member (or of it)
   std::string name;                   // stored file name; empty for a folder entry
+  uint32_t codePage = 0;              // of the stored names: 0 (ASCII), 932 or 65001
   std::string shown;                  // the stored path in UTF-8, '/' between names
   bool folder = false;
   uint64_t size = 0;

@@ -49,17 +49,14 @@ const char kUsage[] =
     "or no archive found.\n";
 
 struct ExtractCommand {
-  unsigned codePage = 1252;
   bool quiet = false;
   bool askOnTerminal = false;
   bool cancelled = false;
 };
 ExtractCommand command;
 
-std::string toUtf8(const char* text) {
-  auto utf8 = codePageToUtf8(text ? text : "", command.codePage);
-  return utf8 ? *utf8 : std::string(text ? text : "");
-}
+// The core's texts are UTF-8 already.
+std::string toUtf8(const char* text) { return text ? text : ""; }
 
 // One line per message of the core, naming the member it concerns.
 int printMessage(sys::WindowHandle, const char* text, const char*, unsigned flags) {
@@ -107,21 +104,20 @@ int askOnTerminal(const sys::ReplaceInfo& info) {
   }
 }
 
-// The destination as a path text of the stub's kind ("Z:\dir\"), in the archive's code page.
+// The destination as a path text of the stub's kind ("Z:\dir\").
 bool destinationText(const std::string& folder, std::string* text, std::string* why) {
   std::error_code ec;
   std::filesystem::path absolute = std::filesystem::absolute(folder, ec).lexically_normal();
-  auto bytes = utf8ToCodePage(absolute.string(), command.codePage);
-  if (ec || !bytes) {
-    *why = "the folder's name cannot be written in code page " + std::to_string(command.codePage);
+  std::string out = "Z:" + absolute.string();
+  if (ec || !validUtf8(out)) {
+    *why = "the folder's name is not valid UTF-8";
     return false;
   }
-  std::string out = "Z:" + *bytes;
   for (char& c : out)
     if (c == '/') c = '\\';
   if (out.back() != '\\') out += '\\';
-  if (out.size() >= kPathBytes) {
-    *why = "the folder's path is longer than the 259 bytes a Windows path holds";
+  if (!pathFits(out.c_str())) {
+    *why = "the folder's path is longer than the 259 characters a Windows path holds";
     return false;
   }
   *text = out;
@@ -206,7 +202,6 @@ int commandExtract(int argc, char** argv) {
       break;
   }
   takeCoreMessages();  // candidates the scan rejected are no member's failures
-  command.codePage = scan.codePage;
 
   std::string destination, why;
   if (!destinationText(folder, &destination, &why)) {

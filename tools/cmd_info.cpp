@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/commands.h"
 #include "tools/package.h"
@@ -14,14 +15,20 @@ const char kUsage[] =
     "\n"
     "Shows where the payload of a self-extracting file begins, every field of its\n"
     "configuration block (texts converted to UTF-8) and whether the archive's CRC-32\n"
-    "matches the block. The texts' code page is guessed unless --codepage is given.\n"
+    "matches the block. A text behind the UTF-8 mark is shown as \"(UTF-8)\", which every\n"
+    "system reads alike; any other text that is not ASCII is read by the stub in the\n"
+    "system's code page: its code page is guessed unless --codepage is given.\n"
     "Exit status: 0 for a package with a valid block and a matching (or unset) CRC-32,\n"
     "1 when the file has no payload, no valid block or a wrong CRC-32, 2 on usage errors.\n";
 
 std::string_view field(const char* text, size_t width) { return {text, strnlen(text, width)}; }
 
+bool marked(std::string_view bytes) { return bytes.substr(0, 3) == kUtf8Mark; }
+
+// The text, quoted, and how it is stored: behind the UTF-8 mark, or in the code page.
 std::string shown(std::string_view bytes, unsigned codePage) {
-  auto utf8 = codePageToUtf8(bytes, codePage);
+  bool utf8Text = marked(bytes);
+  auto utf8 = utf8Text ? std::optional<std::string>(bytes.substr(3)) : codePageToUtf8(bytes, codePage);
   std::string s = utf8 ? *utf8 : std::string(bytes);
   std::string out = "\"";
   for (char c : s) {
@@ -29,7 +36,7 @@ std::string shown(std::string_view bytes, unsigned codePage) {
     else if (c == '"') out += "\\\"";
     else out += c;
   }
-  return out + "\"";
+  return out + (utf8Text ? "\" (UTF-8)" : "\"");
 }
 
 void printBlock(const SfxConfig& c, unsigned codePage) {
@@ -44,7 +51,8 @@ void printBlock(const SfxConfig& c, unsigned codePage) {
   std::printf("  archiveCrc32:          0x%08X%s\n", c.archiveCrc32, c.archiveCrc32 ? "" : " (no check)");
   std::printf("  promptTitle:           %s\n", shown(field(c.promptTitle, sizeof c.promptTitle), codePage).c_str());
   std::printf("  promptText:            %s\n", shown(field(c.promptText, sizeof c.promptText), codePage).c_str());
-  std::printf("  text code page:        %u\n", codePage);
+  // Only texts without the mark depend on a code page; name it when there is one.
+  if (codePage) std::printf("  text code page:        %u\n", codePage);
   // Unterminated texts are cut by the stub; say so rather than hide it.
   if (!memchr(c.destinationPath, 0, sizeof c.destinationPath) || !memchr(c.setupCommand, 0, sizeof c.setupCommand) ||
       !memchr(c.promptTitle, 0, sizeof c.promptTitle) || !memchr(c.promptText, 0, sizeof c.promptText))
@@ -88,12 +96,15 @@ int commandInfo(int argc, char** argv) {
   for (char& ch : magic) if (static_cast<unsigned char>(ch) < 32 || static_cast<unsigned char>(ch) > 126) ch = '.';
   std::printf("configuration block: %s (magic \"%s\")\n",
               info.blockValid ? "valid" : "not valid, the stub ignores it and uses the command line", magic.c_str());
-  unsigned codePage = codePageText.empty()
-                          ? guessCodePage({field(c.destinationPath, sizeof c.destinationPath),
-                                           field(c.setupCommand, sizeof c.setupCommand),
-                                           field(c.promptTitle, sizeof c.promptTitle),
-                                           field(c.promptText, sizeof c.promptText)})
-                          : static_cast<unsigned>(std::stoul(codePageText));
+  // the code page is guessed from the texts without the UTF-8 mark
+  std::vector<std::string_view> legacy;
+  for (std::string_view text : {field(c.destinationPath, sizeof c.destinationPath),
+                                field(c.setupCommand, sizeof c.setupCommand),
+                                field(c.promptTitle, sizeof c.promptTitle), field(c.promptText, sizeof c.promptText)})
+    if (!marked(text) && !text.empty()) legacy.push_back(text);
+  unsigned codePage = !codePageText.empty() ? static_cast<unsigned>(std::stoul(codePageText))
+                      : legacy.empty()      ? 0
+                                            : guessCodePage(legacy);
   printBlock(c, codePage);
   std::printf("archive:           offset %llu, %llu bytes, CRC-32 0x%08X\n",
               static_cast<unsigned long long>(info.archiveOffset), static_cast<unsigned long long>(info.archiveBytes),

@@ -53,7 +53,7 @@ int commandList(int argc, char** argv) {
                        : "  (unknown method)";
     std::printf("%2u %-5s %10" PRIu32 " %10" PRIu32 " %-21s 0x%02X 0x%04X %s%s\n", h.level, h.methodId,
                 h.packedSize, h.originalSize, formatTimeStamp(h).c_str(), h.attribute, h.storedCrc16,
-                memberPathUtf8(h, scan.codePage).c_str(), note);
+                memberPathUtf8(h).c_str(), note);
     packed += h.packedSize;
     original += h.originalSize;
   }

@@ -37,8 +37,10 @@ const char kUsage[] =
     "  --skip-dialog         do not show the destination dialog\n"
     "  --needs-64bit         refuse to run on a 32-bit system (variant 6)\n"
     "  --no-crc              store no CRC-32 of the archive\n"
-    "  --codepage 932|1252   code page of the texts in the block (default: 1252 when\n"
-    "                        they fit, else 932)\n"
+    "  --codepage 932|1252   write the block's texts in that code page, read by the stub\n"
+    "                        in the system's own (default: a text that is not ASCII is\n"
+    "                        written in UTF-8 behind the mark EF BB BF, which the stub\n"
+    "                        reads the same on every system)\n"
     "  --files               a single file is a file to pack, not an archive\n"
     "  --method M, --level N, --best   the archive written from files: method lh5 (the\n"
     "                        default), lh6 or lh7; header level 0, 1 or 2 (the default)\n"
@@ -71,7 +73,7 @@ bool archiveWillExtract(const std::string& path, std::string* why) {
     if (isDirectoryEntry(m.header)) continue;
     std::string problem = testMember(m, nullptr);
     if (!problem.empty()) {
-      *why = "'" + path + "': member " + memberPathUtf8(m.header, scan.codePage) + " does not extract (" +
+      *why = "'" + path + "': member " + memberPathUtf8(m.header) + " does not extract (" +
              problem + ")";
       closeArchiveStream();
       return false;
@@ -145,29 +147,24 @@ std::string defaultStub() {
   return "";
 }
 
-bool isAscii(const std::string& text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-// All texts of a block go into one code page, as the stub reads them all in the system's
-// one code page: 1252 when every text fits it, else 932.
+// The block's texts as stored: an ASCII text as it is; any other in UTF-8 behind the
+// UTF-8 mark, which the stub reads the same on every system, or, with --codepage, in that
+// code page (the stub reads such a text in the system's own).
 bool encodeTexts(const std::vector<const std::string*>& in, const std::vector<std::string*>& out,
                  const std::string& codePage) {
-  for (unsigned cp : {1252u, 932u}) {
-    if (!codePage.empty() && std::to_string(cp) != codePage) continue;
-    std::vector<std::string> encoded;
-    for (const std::string* text : in) {
-      auto e = isAscii(*text) ? std::optional<std::string>(*text) : utf8ToCodePage(*text, cp);
-      if (!e) break;
-      encoded.push_back(*e);
+  for (size_t i = 0; i < in.size(); i++) {
+    const std::string& text = *in[i];
+    if (isAscii(text)) {
+      *out[i] = text;
+    } else if (codePage.empty()) {
+      *out[i] = kUtf8Mark + text;
+    } else if (auto e = utf8ToCodePage(text, static_cast<unsigned>(std::stoul(codePage)))) {
+      *out[i] = *e;
+    } else {
+      return false;
     }
-    if (encoded.size() != in.size()) continue;
-    for (size_t i = 0; i < out.size(); i++) *out[i] = encoded[i];
-    return true;
   }
-  return false;
+  return true;
 }
 
 }  // namespace
@@ -221,8 +218,8 @@ int commandPack(int argc, char** argv) {
     std::fprintf(stderr, "zaroza pack: note: --delete-after has no effect without --command\n");
   if (!encodeTexts({&dest, &command, &title, &prompt},
                    {&s.destinationPath, &s.setupCommand, &s.promptTitle, &s.promptText}, codePage))
-    return usageError("--dest, --command, --title and --prompt have characters that no single code page "
-                      "holds (932 or 1252, or the one --codepage names)");
+    return usageError("--dest, --command, --title and --prompt have characters that code page " + codePage +
+                      " cannot hold");
 
   if (stubPath.empty()) stubPath = defaultStub();
   if (stubPath.empty()) return usageError("no stub found; build it (make win32) or pass --stub");

@@ -77,7 +77,7 @@ int commandTest(int argc, char** argv) {
   uint32_t tested = 0, failed = 0, unsupported = 0, directories = 0;
   for (const ArchiveMember& m : scan.members) {
     const MemberHeader& h = m.header;
-    std::string path = memberPathUtf8(h, scan.codePage);
+    std::string path = memberPathUtf8(h);
     if (isDirectoryEntry(h)) {
       ++directories;
       continue;

@@ -67,25 +67,37 @@ std::vector<std::string> takeCoreMessages() {
   return out;
 }
 
+namespace {
+
+// Whether the names the archive does not give a code page for read as code page 932, and
+// at least one of them is not ASCII.
+bool readsAs932(const ArchiveScan& scan) {
+  bool anyHigh = false;
+  for (const ArchiveMember& m : scan.members) {
+    if (m.header.codePage != 0) continue;
+    if (!m.header.nameValid) return false;
+    for (const char* p = m.header.path; *p; ++p) anyHigh |= static_cast<unsigned char>(*p) >= 0x80;
+  }
+  return anyHigh;
+}
+
+}  // namespace
+
 ScanResult scanArchive(const std::string& path, const std::string& codePageOption, ArchiveScan& scan) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return ScanResult::cannotOpen;
   attachArchiveStream(f);
   buildCrc16Table();
   std::vector<uint8_t> buffer(kHeaderBufferSize);
-  unsigned codePage = codePageOption == "932" ? 932 : 1252;
+  // Names without a code page of their own are read in the "system" one: the option's, or
+  // 932 when every such name reads in it (some not ASCII), else 1252.
+  unsigned codePage = codePageOption == "1252" ? 1252 : 932;
   sys::setCodePage(codePage);
   if (!readAllHeaders(scan, buffer)) return ScanResult::notArchive;
-  if (codePageOption.empty()) {
-    std::vector<std::string_view> paths;
-    for (const ArchiveMember& m : scan.members) paths.emplace_back(m.header.path);
-    unsigned guessed = guessCodePage(paths);
-    if (guessed != codePage) {
-      // path separators are found character by character, so read again in that code page
-      codePage = guessed;
-      sys::setCodePage(codePage);
-      if (!readAllHeaders(scan, buffer)) return ScanResult::notArchive;
-    }
+  if (codePageOption.empty() && !readsAs932(scan)) {
+    codePage = 1252;
+    sys::setCodePage(codePage);
+    if (!readAllHeaders(scan, buffer)) return ScanResult::notArchive;
   }
   scan.codePage = codePage;
   return ScanResult::ok;
@@ -129,10 +141,7 @@ std::string damageLine(const ArchiveScan& scan) {
   return "damaged header at offset " + std::to_string(scan.damagedAt) + ": the archive cannot be read behind it";
 }
 
-std::string memberPathUtf8(const MemberHeader& header, unsigned codePage) {
-  auto utf8 = codePageToUtf8(header.path, codePage);
-  return utf8 ? *utf8 : std::string(header.path);
-}
+std::string memberPathUtf8(const MemberHeader& header) { return header.path; }
 
 std::string formatTimeStamp(const MemberHeader& header) {
   char text[32];

@@ -41,6 +41,7 @@ std::string testMember(const ArchiveMember& member, FILE* out);
 // cannot be read.
 std::string damageLine(const ArchiveScan& scan);
 
-std::string memberPathUtf8(const MemberHeader& header, unsigned codePage);
+// The member's path as read (UTF-8, '\\' between names).
+std::string memberPathUtf8(const MemberHeader& header);
 std::string formatTimeStamp(const MemberHeader& header);
 bool isDirectoryEntry(const MemberHeader& header);

@@ -106,6 +106,24 @@ std::optional<std::string> utf8ToCodePage(std::string_view text, unsigned codePa
   return convert(text, "UTF-8", iconvName(codePage));
 }
 
+bool validUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    auto c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+bool isAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 unsigned guessCodePage(const std::vector<std::string_view>& texts) {
   bool anyHigh = false;
   for (std::string_view t : texts) {

@@ -21,6 +21,9 @@ void releaseTemporaryFile();
 std::optional<std::string> codePageToUtf8(std::string_view bytes, unsigned codePage);
 std::optional<std::string> utf8ToCodePage(std::string_view text, unsigned codePage);
 
+bool validUtf8(std::string_view s);
+bool isAscii(std::string_view s);
+
 // The code page a block's texts were most likely written in: 932 when every non-ASCII
 // byte forms valid Shift-JIS, else 1252.
 unsigned guessCodePage(const std::vector<std::string_view>& texts);

@@ -15,11 +15,9 @@ struct FormatState {
 };
 FormatState formatState;
 
-// Shift-JIS 日 月 火 水 木 金 土, Sunday first.
-constexpr unsigned char kWeekdays[7][2] = {
-    {0x93, 0xFA}, {0x8C, 0x8E}, {0x89, 0xCE}, {0x90, 0x85},
-    {0x96, 0xD8}, {0x8B, 0xE0}, {0x93, 0x79},
-};
+// 日 月 火 水 木 金 土 in UTF-8, Sunday first.
+constexpr char kWeekdays[7][4] = {"\xE6\x97\xA5", "\xE6\x9C\x88", "\xE7\x81\xAB", "\xE6\xB0\xB4",
+                                  "\xE6\x9C\xA8", "\xE9\x87\x91", "\xE5\x9C\x9F"};
 
 }  // namespace
 
@@ -64,11 +62,12 @@ int formatMemberInfoWith(const char* format, uint32_t dosDateTime, char* out, in
     sys::formatText(out, capacity, format, month, day, year, hour, minute, second);
   } else {
     sys::formatText(out, capacity, format, year, month, day, hour, minute, second);
-    char* mark = std::strchr(out, '?');
-    if (mark && mark[1]) {
-      const unsigned char* w = kWeekdays[weekdayOf(year, month, day)];
-      mark[0] = static_cast<char>(w[0]);
-      mark[1] = static_cast<char>(w[1]);
+    // "??" stands for the weekday: two bytes in the table's old code page, three in UTF-8
+    char* mark = std::strstr(out, "??");
+    size_t n = std::strlen(out);
+    if (mark && n + 2 <= static_cast<size_t>(capacity)) {
+      std::memmove(mark + 3, mark + 2, n - (mark - out) - 1);
+      std::memcpy(mark, kWeekdays[weekdayOf(year, month, day)], 3);
     }
   }
   return static_cast<int>(std::strlen(out));
@@ -87,7 +86,7 @@ void applyArchiveFolderBox(char* text, bool checked, const char* archiveName) {
   if (checked) {
     ensureTrailingBackslash(text, kPathBytes);
     // A name that does not fit is not appended in part: that would name another folder.
-    if (std::strlen(text) + std::strlen(archiveName) < static_cast<size_t>(kPathBytes))
+    if (pathUnits(text) + pathUnits(archiveName) < kPathUnits)
       std::strcat(text, archiveName);
   } else if (archiveName[0]) {
     removeTrailingBackslash(text);

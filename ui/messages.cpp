@@ -44,9 +44,9 @@ static_assert(sizeof kMessageRows / sizeof kMessageRows[0] == static_cast<size_t
 
 int showMessage(Message message, const char* argument) {
   const MessageRow& row = kMessageRows[static_cast<size_t>(message)];
-  // Room for the longest format (string 8, 256 bytes) with the longest path (259 bytes).
+  // Room for the longest format (string 8, 256 UTF-8 bytes) with the longest path.
   char format[256];
-  char text[640];
+  char text[256 + 3 * 260];
   const char* shown = row.literal;
   const char* caption = row.caption;
   if (message == Message::startupQuestion) {

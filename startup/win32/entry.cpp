@@ -2,7 +2,9 @@
 // line is read from the system so the program name rules stay ours.
 #include <windows.h>
 
+#include "extract/run_driver.h"
 #include "startup/cmdline.h"
+#include "sys/text.h"
 
 // The runtime's start-up installs this math-error hook. The library's own prints to a
 // standard error stream that a GUI program does not have, and brings half a kilobyte of
@@ -19,6 +21,12 @@ extern "C" void _pei386_runtime_relocator() {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  const char* arguments = skipProgramName(GetCommandLineA());
-  ExitProcess(static_cast<UINT>(sfxMain(GetModuleHandleA(nullptr), arguments)));
+  // In UTF-16, as the system holds it: an archive or destination named on it may have any
+  // name. Room for the program's path and the longest argument text the parser takes; a
+  // longer line, or one that does not convert (a lone surrogate), is refused.
+  char commandLine[3 * 260 + kArgumentBytes + 8];
+  if (sys::wideToUtf8(reinterpret_cast<const char16_t*>(GetCommandLineW()), commandLine, sizeof commandLine) < 0)
+    ExitProcess(kExitBadCommandLine);
+  const char* arguments = skipProgramName(commandLine);
+  ExitProcess(static_cast<UINT>(sfxMain(GetModuleHandleW(nullptr), arguments)));
 }

@@ -1,6 +1,5 @@
-// POSIX side of the file seam. A path text goes through the code page to UTF-16 (so a
-// trail byte 0x5C stays part of its character), loses a leading drive ("Z:"), and turns
-// its backslashes into '/' before it reaches the native file system as UTF-8.
+// POSIX side of the file seam. A path text (UTF-8, as the native file system's names) loses
+// a leading drive ("Z:") and turns its backslashes into '/'.
 #include "sys/fs.h"
 
 #include <string>
@@ -24,13 +23,11 @@ namespace {
 constexpr int kNativeBytes = 4096;
 
 bool nativePath(const char* path, char* out) {
-  char16_t wide[2048];
-  if (ansiToWide(path, wide, 2048) < 0) return false;
-  char16_t* start = wide;
-  if (wide[0] && wide[1] == u':') start += 2;
-  for (char16_t* p = start; *p; ++p)
-    if (*p == u'\\') *p = u'/';
-  return wideToUtf8(start, out, kNativeBytes) >= 0 && out[0];
+  const char* start = path[0] && path[1] == ':' ? path + 2 : path;
+  size_t n = std::strlen(start);
+  if (n == 0 || n >= static_cast<size_t>(kNativeBytes)) return false;
+  for (size_t i = 0; i <= n; ++i) out[i] = start[i] == '\\' ? '/' : start[i];
+  return true;
 }
 
 uint32_t attributesOf(const struct stat& st) {
@@ -71,7 +68,8 @@ bool readEntry(PosixFind* find, FindData* data) {
     char16_t wideName[512];
     if (utf8ToWide(entry->d_name, wideName, 512) < 0) continue;
     if (!matchesPattern(find->pattern, wideName)) continue;
-    if (wideToAnsi(wideName, data->name, sizeof data->name) < 0) continue;
+    if (std::strlen(entry->d_name) >= sizeof data->name) continue;
+    std::strcpy(data->name, entry->d_name);
     char full[kNativeBytes];
     size_t folderLength = std::strlen(find->folder);
     size_t nameLength = std::strlen(entry->d_name);
@@ -139,7 +137,7 @@ bool searchPath(const char* path) {
 bool fullPathName(const char* path, char* out, int capacity) {
   // Worked in UTF-16, so that a trail byte 0x5C is never taken for a separator.
   char16_t wide[2048];
-  if (ansiToWide(path, wide, 2048) < 0) return false;
+  if (utf8ToWide(path, wide, 2048) < 0) return false;
   std::u16string joined = wide;
   for (char16_t& c : joined)
     if (c == u'/') c = u'\\';
@@ -171,7 +169,7 @@ bool fullPathName(const char* path, char* out, int capacity) {
   }
   std::u16string result = joined.substr(0, 2) + u"\\";
   for (size_t k = 0; k < steps.size(); ++k) result += (k ? u"\\" : u"") + steps[k];
-  return wideToAnsi(result.c_str(), out, capacity) >= 0;
+  return wideToUtf8(result.c_str(), out, capacity) >= 0;
 }
 
 FILE* openFile(const char* path, const char* mode) {
@@ -272,7 +270,7 @@ bool moveFileReplacing(const char* from, const char* to) {
 
 FindHandle findFirstFile(const char* pattern, FindData* data) {
   char16_t wide[2048];
-  if (ansiToWide(pattern, wide, 2048) < 0) return nullptr;
+  if (utf8ToWide(pattern, wide, 2048) < 0) return nullptr;
   int cut = -1;
   for (int i = 0; wide[i]; ++i)
     if (wide[i] == u'\\' || wide[i] == u'/') cut = i;
@@ -286,7 +284,7 @@ FindHandle findFirstFile(const char* pattern, FindData* data) {
   }
   wide[cut + 1] = 0;
   char folderText[2048];
-  if (wideToAnsi(wide, folderText, sizeof folderText) < 0 ||
+  if (wideToUtf8(wide, folderText, sizeof folderText) < 0 ||
       !nativePath(folderText, find->folder) || !(find->dir = opendir(find->folder))) {
     std::free(find);
     return nullptr;

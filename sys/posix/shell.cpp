@@ -2,6 +2,8 @@
 // from TMPDIR in the drive-letter form the rest of the program works with.
 #include "sys/shell.h"
 
+#include <string>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -59,22 +61,13 @@ int windowsDirectory(char* out, int capacity) { return answer(shellFolders.windo
 int tempPath(char* out, int capacity) {
   const char* dir = std::getenv("TMPDIR");
   if (!dir || dir[0] != '/') dir = "/tmp";
-  // "Z:" + the UTF-8 folder turned into ANSI text with backslashes, ending in one. The
-  // separators are set on the UTF-16 form: in code page 932 a trail byte can be 0x5C.
-  char16_t wide[1024];
-  int n = utf8ToWide(dir, wide, 1024);
-  if (n < 0) return answer("", out, capacity);
-  for (int i = 0; i < n; ++i)
-    if (wide[i] == u'/') wide[i] = u'\\';
-  while (n > 1 && wide[n - 1] == u'\\') wide[--n] = 0;
-  if (wide[n - 1] != u'\\') {
-    if (n + 1 >= 1024) return answer("", out, capacity);
-    wide[n++] = u'\\';
-    wide[n] = 0;
-  }
-  char text[1024] = "Z:";
-  if (wideToAnsi(wide, text + 2, sizeof text - 2) < 0) return answer("", out, capacity);
-  return answer(text, out, capacity);
+  // "Z:" + the folder with backslashes, ending in one
+  std::string text = std::string("Z:") + dir;
+  for (char& c : text)
+    if (c == '/') c = '\\';
+  while (text.size() > 3 && text.back() == '\\') text.pop_back();
+  if (text.back() != '\\') text += '\\';
+  return answer(text.c_str(), out, capacity);
 }
 
 }  // namespace sys

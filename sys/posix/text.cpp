@@ -1,6 +1,7 @@
-// POSIX side of the code-page seam. Code page 1252 comes from a table, 932 from glibc's
-// iconv ("CP932"); both are turned into lookup tables once, so a conversion is a table walk
-// with the same shape as MultiByteToWideChar: a lead byte always takes the next byte with it.
+// POSIX side of the text seam. The file system stores UTF-8, as the program does. Code
+// page 1252 comes from a table, 932 from glibc's iconv ("CP932"); both are turned into
+// lookup tables, so a conversion is a table walk with the same shape as
+// MultiByteToWideChar: a lead byte always takes the next byte with it.
 #include "sys/text.h"
 
 #include <iconv.h>
@@ -13,13 +14,10 @@
 namespace sys {
 namespace {
 
-constexpr char16_t kInvalidPair = 0x30FB;  // what Windows gives for a broken cp932 pair
-
 struct CodePageTables {
   unsigned codePage = 0;          // 0 until the tables are built
   char16_t single[256];           // byte -> unit (lead bytes: 0)
   char16_t pair[65536];           // lead << 8 | trail -> unit (0 when invalid)
-  uint16_t reverse[65536];        // unit -> byte or lead << 8 | trail (0 when unmappable)
 };
 CodePageTables tables;
 unsigned selectedCodePage = 1252;
@@ -70,29 +68,15 @@ void build932() {
 void buildTables(unsigned codePage) {
   std::memset(tables.single, 0, sizeof tables.single);
   std::memset(tables.pair, 0, sizeof tables.pair);
-  std::memset(tables.reverse, 0, sizeof tables.reverse);
   if (codePage == 932) {
     build932();
   } else {
     for (unsigned b = 0; b < 256; ++b) tables.single[b] = static_cast<char16_t>(b);
     for (unsigned b = 0x80; b < 0xA0; ++b) tables.single[b] = kCp1252High[b - 0x80];
   }
-  // Reverse map: pairs first, then single bytes, so a unit that has both takes the byte.
-  for (unsigned code = 0x8100; code < 0x10000; ++code) {
-    char16_t unit = tables.pair[code];
-    if (unit && !tables.reverse[unit]) tables.reverse[unit] = static_cast<uint16_t>(code);
-  }
-  for (unsigned b = 1; b < 256; ++b) {
-    if (codePage == 932 && isLead932(b)) continue;
-    tables.reverse[tables.single[b]] = static_cast<uint16_t>(b);
-  }
   tables.codePage = codePage;
 }
 
-const CodePageTables& current() {
-  if (tables.codePage != selectedCodePage) buildTables(selectedCodePage);
-  return tables;
-}
 
 }  // namespace
 
@@ -100,78 +84,84 @@ unsigned activeCodePage() { return selectedCodePage; }
 
 void setCodePage(unsigned codePage) { selectedCodePage = codePage == 932 ? 932 : 1252; }
 
-bool isLeadByte(unsigned char byte) { return selectedCodePage == 932 && isLead932(byte); }
+bool isLeadByte(unsigned codePage, unsigned char byte) {
+  return (codePage ? codePage : selectedCodePage) == 932 && isLead932(byte);
+}
 
-int ansiToWide(const char* text, char16_t* out, int capacity) {
-  if (capacity <= 0) return -1;
-  const CodePageTables& t = current();
-  const auto* p = reinterpret_cast<const unsigned char*>(text);
+namespace {
+
+// Bytes of the selected table's code page to UTF-16; false for a broken pair or an
+// undefined byte, as MultiByteToWideChar with MB_ERR_INVALID_CHARS.
+bool tableToWide(unsigned codePage, const unsigned char* p, int count, char16_t* out, int capacity, int* units) {
+  if (tables.codePage != codePage) buildTables(codePage);
   int n = 0;
-  while (*p) {
+  for (int i = 0; i < count;) {
     char16_t unit;
-    if (isLeadByte(*p)) {
-      if (p[1]) {
-        unit = t.pair[p[0] << 8 | p[1]];
-        if (!unit) unit = kInvalidPair;
-        p += 2;
-      } else {
-        unit = kInvalidPair;
-        p += 1;
-      }
+    if (isLeadByte(codePage, p[i])) {
+      if (i + 1 >= count || !(unit = tables.pair[p[i] << 8 | p[i + 1]])) return false;
+      i += 2;
     } else {
-      unit = t.single[*p++];
+      unit = tables.single[p[i++]];
+      if (p[i - 1] && !unit) return false;
     }
-    if (n + 1 >= capacity) {
-      out[0] = 0;
-      return -1;
-    }
+    if (n + 1 >= capacity) return false;
     out[n++] = unit;
   }
   out[n] = 0;
-  return n;
+  *units = n;
+  return true;
 }
 
-int wideToAnsi(const char16_t* text, char* out, int capacity) {
-  if (capacity <= 0) return -1;
-  const CodePageTables& t = current();
-  int n = 0;
-  for (; *text; ++text) {
-    unsigned code = t.reverse[*text];
-    if (!code) code = '?';  // the system's default character
-    int width = code > 0xFF ? 2 : 1;
-    if (n + width >= capacity) {
-      out[0] = 0;
-      return -1;
+// Strict UTF-8: every sequence complete and minimal, no surrogates, nothing above U+10FFFF.
+bool validUtf8(const unsigned char* p, int count) {
+  for (int i = 0; i < count;) {
+    unsigned c = p[i];
+    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || i + extra >= count) return false;
+    uint32_t value = extra ? c & (0x3F >> extra) : c;
+    for (int k = 1; k <= extra; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      value = value << 6 | (p[i + k] & 0x3F);
     }
-    if (width == 2) out[n++] = static_cast<char>(code >> 8);
-    out[n++] = static_cast<char>(code & 0xFF);
+    static const uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
+    if (value < kLeast[extra] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) return false;
+    i += extra + 1;
   }
-  out[n] = 0;
-  return n;
+  return true;
+}
+
+}  // namespace
+
+int codePageToUtf8(unsigned codePage, const char* bytes, int count, char* out, int capacity) {
+  if (capacity <= 0) return -1;
+  out[0] = '\0';
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+  if (codePage == 0) codePage = selectedCodePage;
+  if (codePage == 65001) {
+    if (!validUtf8(p, count) || count >= capacity) return -1;
+    std::memcpy(out, bytes, count);
+    out[count] = '\0';
+    return count;
+  }
+  // the code pages this side knows; any other is one the "system" does not have
+  if (codePage != 932 && codePage != 1252) return -1;
+  static char16_t wide[4096];
+  int units = 0;
+  if (!tableToWide(codePage, p, count, wide, 4096, &units)) return -1;
+  return wideToUtf8(wide, out, capacity);
 }
 
 int compareIgnoreCase(const char* a, const char* b) {
-  auto fold = [](unsigned c) -> unsigned {
-    if (c >= 'A' && c <= 'Z') return c + 32;
-    if (selectedCodePage == 1252 && c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  // Folded per UTF-16 unit: ASCII letters and the Latin-1 letters, as the tests need.
+  char16_t x[2048], y[2048];
+  if (utf8ToWide(a, x, 2048) < 0 || utf8ToWide(b, y, 2048) < 0) return std::strcmp(a, b);
+  auto fold = [](char16_t c) -> char16_t {
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<char16_t>(c + 32);
     return c;
   };
-  const auto* p = reinterpret_cast<const unsigned char*>(a);
-  const auto* q = reinterpret_cast<const unsigned char*>(b);
-  while (*p && *q) {
-    if (isLeadByte(*p) && p[1]) {
-      // A double-byte character compares as a whole; its trail byte is not a letter.
-      if (p[0] != q[0] || p[1] != q[1]) return p[0] != q[0] ? p[0] - q[0] : p[1] - q[1];
-      p += 2;
-      q += 2;
-      continue;
-    }
-    unsigned x = fold(*p), y = fold(*q);
-    if (x != y) return static_cast<int>(x) - static_cast<int>(y);
-    ++p;
-    ++q;
-  }
-  return static_cast<int>(fold(*p)) - static_cast<int>(fold(*q));
+  int i = 0;
+  while (x[i] && fold(x[i]) == fold(y[i])) ++i;
+  return static_cast<int>(fold(x[i])) - static_cast<int>(fold(y[i]));
 }
 
 int wideToUtf8(const char16_t* text, char* out, int capacity) {
@@ -218,6 +208,10 @@ int wideToUtf8(const char16_t* text, char* out, int capacity) {
 int utf8ToWide(const char* text, char16_t* out, int capacity) {
   if (capacity <= 0) return -1;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (!validUtf8(p, static_cast<int>(std::strlen(text)))) {
+    out[0] = 0;
+    return -1;
+  }
   int n = 0;
   while (*p) {
     uint32_t c = *p;

@@ -1,43 +1,52 @@
-// Win32 side of the file seam: the ANSI file calls, one to one.
+// Win32 side of the file seam: the system's UTF-16 file calls, one to one, so any name
+// Windows allows comes out as stored.
 #include "sys/fs.h"
 
 #include <windows.h>
 
 #include <cstring>
 
+#include "sys/win32/wide.h"
+
 namespace sys {
 namespace {
 
-void copyFindData(const WIN32_FIND_DATAA& found, FindData* data) {
-  std::memcpy(data->name, found.cFileName, sizeof data->name);
-  data->name[sizeof data->name - 1] = '\0';
+bool copyFindData(const WIN32_FIND_DATAW& found, FindData* data) {
   data->attributes = found.dwFileAttributes;
+  return toUtf8(found.cFileName, data->name, sizeof data->name);
 }
 
 }  // namespace
 
-uint32_t getFileAttributes(const char* path) { return GetFileAttributesA(path); }
+uint32_t getFileAttributes(const char* path) { return GetFileAttributesW(Wide(path)); }
 
 bool setFileAttributes(const char* path, uint32_t attributes) {
-  return SetFileAttributesA(path, attributes) != 0;
+  return SetFileAttributesW(Wide(path), attributes) != 0;
 }
 
-bool createDirectory(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
-bool removeDirectory(const char* path) { return RemoveDirectoryA(path) != 0; }
-bool deleteFile(const char* path) { return DeleteFileA(path) != 0; }
+bool createDirectory(const char* path) { return CreateDirectoryW(Wide(path), nullptr) != 0; }
+bool removeDirectory(const char* path) { return RemoveDirectoryW(Wide(path)) != 0; }
+bool deleteFile(const char* path) { return DeleteFileW(Wide(path)) != 0; }
 
 bool searchPath(const char* path) {
-  char found[MAX_PATH];
-  char* filePart = nullptr;
-  return SearchPathA(nullptr, path, nullptr, MAX_PATH, found, &filePart) != 0;
+  wchar_t found[MAX_PATH];
+  wchar_t* filePart = nullptr;
+  return SearchPathW(nullptr, Wide(path), nullptr, MAX_PATH, found, &filePart) != 0;
 }
 
 bool fullPathName(const char* path, char* out, int capacity) {
-  DWORD n = GetFullPathNameA(path, static_cast<DWORD>(capacity), out, nullptr);
-  return n != 0 && n < static_cast<DWORD>(capacity);
+  wchar_t full[MAX_PATH];
+  DWORD n = GetFullPathNameW(Wide(path), MAX_PATH, full, nullptr);
+  return n != 0 && n < MAX_PATH && toUtf8(full, out, capacity);
 }
 
-FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+FILE* openFile(const char* path, const char* mode) {
+  wchar_t wideMode[8];
+  int i = 0;
+  for (; mode[i] && i < 7; ++i) wideMode[i] = static_cast<wchar_t>(mode[i]);
+  wideMode[i] = 0;
+  return _wfopen(Wide(path), wideMode);
+}
 
 namespace {
 FILETIME toFileTime(uint64_t value) {
@@ -49,7 +58,7 @@ uint64_t fromFileTime(const FILETIME& time) {
 }  // namespace
 
 bool setFileTime(const char* path, uint64_t fileTime, bool folder) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   FILETIME time = toFileTime(fileTime);
@@ -77,7 +86,7 @@ bool fileTimeToDos(uint64_t fileTime, uint32_t* dosStamp) {
 bool readFileStamp(const char* path, uint32_t* dosStamp, uint32_t* size) {
   *dosStamp = 0;
   *size = 0;
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   FILETIME written;
   bool ok = GetFileTime(file, nullptr, nullptr, &written) != 0;
@@ -89,33 +98,45 @@ bool readFileStamp(const char* path, uint32_t* dosStamp, uint32_t* size) {
 
 bool createTempFileIn(const char* folder, char* out) {
   // GetTempFileName needs room for its 14-character name behind the folder.
-  if (std::strlen(folder) + 14 >= MAX_PATH) return false;
-  return GetTempFileNameA(folder, "zar", 0, out) != 0;
+  Wide wideFolder(folder);
+  if (!wideFolder.text[0] || lstrlenW(wideFolder) + 14 >= MAX_PATH) return false;
+  wchar_t made[MAX_PATH];
+  if (GetTempFileNameW(wideFolder, L"zar", 0, made) == 0) return false;
+  if (toUtf8(made, out, 3 * 260)) return true;
+  DeleteFileW(made);
+  return false;
 }
 
 bool createNewFile(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
 }
 
 bool moveFileReplacing(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+  return MoveFileExW(Wide(from), Wide(to), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 FindHandle findFirstFile(const char* pattern, FindData* data) {
-  WIN32_FIND_DATAA found;
-  HANDLE handle = FindFirstFileA(pattern, &found);
+  WIN32_FIND_DATAW found;
+  HANDLE handle = FindFirstFileW(Wide(pattern), &found);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  copyFindData(found, data);
+  // a name that does not fit is passed over, as one the walk cannot name
+  while (!copyFindData(found, data)) {
+    if (!FindNextFileW(handle, &found)) {
+      FindClose(handle);
+      return nullptr;
+    }
+  }
   return handle;
 }
 
 bool findNextFile(FindHandle handle, FindData* data) {
-  WIN32_FIND_DATAA found;
-  if (!FindNextFileA(static_cast<HANDLE>(handle), &found)) return false;
-  copyFindData(found, data);
+  WIN32_FIND_DATAW found;
+  do {
+    if (!FindNextFileW(static_cast<HANDLE>(handle), &found)) return false;
+  } while (!copyFindData(found, data));
   return true;
 }
 

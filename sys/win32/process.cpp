@@ -6,6 +6,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "sys/text.h"
+#include "sys/win32/wide.h"
+
 namespace sys {
 namespace {
 using Wow64RedirectionEntry = BOOLEAN(WINAPI*)(BOOLEAN);
@@ -24,24 +27,26 @@ Wow64State wow64State;
 int moduleFileName(char* out, int capacity) {
   if (capacity <= 0) return 0;
   out[0] = '\0';
-  DWORD n = GetModuleFileNameA(GetModuleHandleA(nullptr), out, static_cast<DWORD>(capacity));
+  // In UTF-16: a package may have any name, also one the ANSI code page cannot write.
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(GetModuleHandleW(nullptr), path, MAX_PATH);
   // A full buffer means the path was cut: treat as a failure.
-  if (n == 0 || n >= static_cast<DWORD>(capacity)) {
+  if (n == 0 || n >= MAX_PATH || !toUtf8(path, out, capacity)) {
     out[0] = '\0';
     return 0;
   }
-  return static_cast<int>(n);
+  return lstrlenA(out);
 }
 
 // The running program's path comes from the system.
 void setModuleFileName(const char*) {}
 
-const void* moduleImageBase() { return GetModuleHandleA(nullptr); }
+const void* moduleImageBase() { return GetModuleHandleW(nullptr); }
 
 int wow64Switch(int mode) {
   if (!wow64State.kernelLookedUp) {
     wow64State.kernelLookedUp = true;
-    wow64State.kernel = GetModuleHandleA("kernel32");
+    wow64State.kernel = GetModuleHandleW(L"kernel32");
   }
   if (!wow64State.kernel) return 0;
   if (!wow64State.redirectionLookedUp) {
@@ -88,27 +93,32 @@ void joinThread(ThreadHandle thread) {
 void sleepMs(uint32_t ms) { Sleep(ms); }
 
 ProcessHandle shellExecute(const char* file, const char* parameters, const char* directory) {
-  SHELLEXECUTEINFOA info{};
+  Wide wideFile(file), wideDirectory(directory);
+  // parameters may be longer than a path: a buffer of their own
+  wchar_t wideParameters[1024];
+  if (parameters && utf8ToWide(parameters, reinterpret_cast<char16_t*>(wideParameters), 1024) < 0) return nullptr;
+  SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpFile = file;
-  info.lpParameters = parameters;
-  info.lpDirectory = directory;
+  info.lpFile = wideFile;
+  info.lpParameters = parameters ? wideParameters : nullptr;
+  info.lpDirectory = wideDirectory;
   info.nShow = SW_SHOW;
   // The shell may hand the file to a COM handler; it needs COM on the calling thread.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  bool started = ShellExecuteExA(&info) != 0;
+  bool started = ShellExecuteExW(&info) != 0;
   if (SUCCEEDED(com)) CoUninitialize();
   return started ? info.hProcess : nullptr;
 }
 
 ProcessHandle createProcess(const char* application, const char* commandLine, const char* directory) {
-  char line[1024];
-  lstrcpynA(line, commandLine, sizeof line);  // CreateProcessA may write into it
-  STARTUPINFOA startup{};
+  wchar_t line[2048];  // CreateProcessW may write into it
+  if (utf8ToWide(commandLine, reinterpret_cast<char16_t*>(line), 2048) < 0) return nullptr;
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(application, line, nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
+  if (!CreateProcessW(Wide(application), line, nullptr, nullptr, FALSE, 0, nullptr, Wide(directory), &startup,
+                      &process))
     return nullptr;
   CloseHandle(process.hThread);
   return process.hProcess;
@@ -132,32 +142,36 @@ void closeProcess(ProcessHandle process) {
 }
 
 bool windowExists(const char* className, const char* title) {
-  return FindWindowA(className && className[0] ? className : nullptr,
-                     title && title[0] ? title : nullptr) != nullptr;
+  Wide wideClass(className), wideTitle(title);
+  return FindWindowW(wideClass.text[0] ? wideClass.text : nullptr, wideTitle.text[0] ? wideTitle.text : nullptr) !=
+         nullptr;
 }
 
 int shortPathName(const char* path, char* out, int capacity) {
-  DWORD n = GetShortPathNameA(path, out, static_cast<DWORD>(capacity));
-  if (n == 0 || n >= static_cast<DWORD>(capacity)) {
+  wchar_t shortPath[MAX_PATH];
+  DWORD n = GetShortPathNameW(Wide(path), shortPath, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || !toUtf8(shortPath, out, capacity)) {
     if (capacity > 0) out[0] = '\0';
     return 0;
   }
-  return static_cast<int>(n);
+  return lstrlenA(out);
 }
 
 void openFolderInShell(const char* path) {
   // By its full path: a bare "explorer" is searched for, first in the package's own
   // folder, where a planted explorer.exe would run.
-  char explorer[MAX_PATH + 16];
-  UINT n = GetWindowsDirectoryA(explorer, MAX_PATH);
+  wchar_t explorer[MAX_PATH + 16];
+  UINT n = GetWindowsDirectoryW(explorer, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return;
-  lstrcatA(explorer, explorer[n - 1] == '\\' ? "explorer.exe" : "\\explorer.exe");
+  lstrcatW(explorer, explorer[n - 1] == L'\\' ? L"explorer.exe" : L"\\explorer.exe");
   // Quoted: explorer takes commas as the separators of its switches ("/select,PATH") and
   // Wine's cuts an unquoted path at its first blank.
-  char quoted[MAX_PATH + 3];
-  wsprintfA(quoted, "\"%s\"", path);
+  Wide folder(path);
+  if (!folder.text[0] || lstrlenW(folder) >= MAX_PATH) return;
+  wchar_t quoted[MAX_PATH + 3];
+  wsprintfW(quoted, L"\"%s\"", folder.text);
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  ShellExecuteA(nullptr, "open", explorer, quoted, nullptr, SW_SHOWDEFAULT);
+  ShellExecuteW(nullptr, L"open", explorer, quoted, nullptr, SW_SHOWDEFAULT);
   if (SUCCEEDED(com)) CoUninitialize();
   MessageBeep(MB_ICONASTERISK);
 }
@@ -166,7 +180,7 @@ void limitLibrarySearch() {
   // SetDefaultDllDirectories exists from Windows 7 with KB2533623 on; older systems get
   // at least the current folder taken out of the search.
   using SetDefaultDllDirectoriesEntry = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleA("kernel32");
+  HMODULE kernel = GetModuleHandleW(L"kernel32");
   auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesEntry>(
       reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
   if (!setDefault || !setDefault(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */)) SetDllDirectoryA("");

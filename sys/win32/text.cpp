@@ -1,7 +1,10 @@
-// Win32 side of the code-page seam: the system ANSI code page (CP_ACP).
+// Win32 side of the text seam: the program's UTF-8 against the system's UTF-16, and the
+// code pages texts come in with.
 #include "sys/text.h"
 
 #include <windows.h>
+
+#include "sys/win32/wide.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -12,11 +15,28 @@ unsigned activeCodePage() { return GetACP(); }
 
 void setCodePage(unsigned) {}
 
-bool isLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+bool isLeadByte(unsigned codePage, unsigned char byte) {
+  return IsDBCSLeadByteEx(codePage ? codePage : CP_ACP, byte) != 0;
+}
 
-int ansiToWide(const char* text, char16_t* out, int capacity) {
+int codePageToUtf8(unsigned codePage, const char* bytes, int count, char* out, int capacity) {
   if (capacity <= 0) return -1;
-  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, reinterpret_cast<wchar_t*>(out), capacity);
+  out[0] = '\0';
+  // 1, 2, 3 and 42 stand for whatever this machine uses (OEM, Mac, thread, symbol); a
+  // header that names them names no code page.
+  if (codePage == CP_OEMCP || codePage == CP_MACCP || codePage == CP_THREAD_ACP || codePage == CP_SYMBOL) return -1;
+  if (count == 0) return 0;
+  // Names and fields are short: a member's part is at most 260 bytes, a path 259 units.
+  wchar_t wide[1040];
+  int units = MultiByteToWideChar(codePage ? codePage : CP_ACP, MB_ERR_INVALID_CHARS, bytes, count, wide, 1039);
+  if (units <= 0) return -1;
+  wide[units] = 0;
+  return wideToUtf8(reinterpret_cast<const char16_t*>(wide), out, capacity);
+}
+
+int utf8ToWide(const char* text, char16_t* out, int capacity) {
+  if (capacity <= 0) return -1;
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, reinterpret_cast<wchar_t*>(out), capacity);
   if (n <= 0) {
     out[0] = 0;
     return -1;
@@ -24,10 +44,10 @@ int ansiToWide(const char* text, char16_t* out, int capacity) {
   return n - 1;
 }
 
-int wideToAnsi(const char16_t* text, char* out, int capacity) {
+int wideToUtf8(const char16_t* text, char* out, int capacity) {
   if (capacity <= 0) return -1;
-  int n = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<const wchar_t*>(text), -1, out,
-                              capacity, nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text), -1, out, capacity, nullptr,
+                              nullptr);
   if (n <= 0) {
     out[0] = 0;
     return -1;
@@ -35,7 +55,26 @@ int wideToAnsi(const char16_t* text, char* out, int capacity) {
   return n - 1;
 }
 
-int compareIgnoreCase(const char* a, const char* b) { return lstrcmpiA(a, b); }
+Wide::Wide(const char* text) {
+  if (!text || utf8ToWide(text, reinterpret_cast<char16_t*>(this->text), 520) < 0) this->text[0] = 0;
+}
+
+bool toUtf8(const wchar_t* text, char* out, int capacity) {
+  return wideToUtf8(reinterpret_cast<const char16_t*>(text), out, capacity) >= 0;
+}
+
+// Names that are not UTF-8 are never equal to one that is; byte order keeps them apart.
+static int byteOrder(const char* a, const char* b) {
+  while (*a && *a == *b) ++a, ++b;
+  return static_cast<unsigned char>(*a) - static_cast<unsigned char>(*b);
+}
+
+int compareIgnoreCase(const char* a, const char* b) {
+  wchar_t x[1040], y[1040];
+  if (utf8ToWide(a, reinterpret_cast<char16_t*>(x), 1040) < 0 || utf8ToWide(b, reinterpret_cast<char16_t*>(y), 1040) < 0)
+    return byteOrder(a, b);
+  return lstrcmpiW(x, y);
+}
 
 }  // namespace sys
 

@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "sys/text.h"
+#include "sys/win32/wide.h"
+
 #include <atomic>
 
 
@@ -26,15 +29,20 @@ Win32UiState uiState;
 
 int messageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags) {
   if (uiState.messageHook) return uiState.messageHook(owner, text, caption, flags);
-  return MessageBoxA(static_cast<HWND>(owner), text, caption, flags);
+  // texts may hold a path longer than Wide takes, with the message around it
+  wchar_t wideText[1024];
+  if (utf8ToWide(text, reinterpret_cast<char16_t*>(wideText), 1024) < 0) wideText[0] = 0;
+  return MessageBoxW(static_cast<HWND>(owner), wideText, Wide(caption), flags);
 }
 
 int loadString(unsigned id, char* buffer, int capacity) {
   if (capacity <= 0) return 0;
   buffer[0] = '\0';
-  // An executable's instance handle is its module handle.
-  int n = LoadStringA(GetModuleHandleA(nullptr), id, buffer, capacity);
-  if (n > 0) return n;
+  // An executable's instance handle is its module handle. The table's UTF-16 text, not
+  // its ANSI form: a Japanese string shows on a system of any code page.
+  wchar_t text[512];
+  int n = LoadStringW(GetModuleHandleW(nullptr), id, text, 512);
+  if (n > 0 && toUtf8(text, buffer, capacity)) return lstrlenA(buffer);
   // A program without the string table (a test program) may name where its texts come from.
   const char* s = uiState.stringFallback ? uiState.stringFallback(id) : nullptr;
   if (!s) return 0;
@@ -49,7 +57,7 @@ void setProgressWindow(WindowHandle window) { uiState.progressWindow = static_ca
 void sendProgress(uint32_t kib) {
   if (uiState.progressHook) uiState.progressHook(kib);
   if (HWND window = uiState.progressWindow.load())
-    SendMessageA(window, kProgressMessage, 0, static_cast<LPARAM>(kib));
+    SendMessageW(window, kProgressMessage, 0, static_cast<LPARAM>(kib));
 }
 
 void setMessageHook(MessageHook hook) { uiState.messageHook = hook; }

@@ -14,27 +14,36 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace {
+
+// Texts go to the record in UTF-8, whatever the system's code page: the scripts compare
+// names that no single code page holds.
+void put(FILE* out, const char* key, const wchar_t* text) {
+  char utf8[4 * MAX_PATH];
+  if (!WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr)) std::strcpy(utf8, "?");
+  std::fprintf(out, "%s=%s\n", key, utf8);
+}
 
 void record() {
   char path[MAX_PATH] = "C:\\setup-record.txt";
   GetEnvironmentVariableA("ZAROZA_SETUP_RECORD", path, MAX_PATH);
   FILE* out = std::fopen(path, "w");
   if (!out) return;
-  char text[MAX_PATH];
-  std::fprintf(out, "command=%s\n", GetCommandLineA());
-  GetCurrentDirectoryA(MAX_PATH, text);
-  std::fprintf(out, "folder=%s\n", text);
-  GetModuleFileNameA(nullptr, text, MAX_PATH);
-  std::fprintf(out, "program=%s\n", text);
-  if (char* slash = std::strrchr(text, '\\')) std::strcpy(slash + 1, "*");
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(text, &found);
+  wchar_t text[MAX_PATH];
+  put(out, "command", GetCommandLineW());
+  GetCurrentDirectoryW(MAX_PATH, text);
+  put(out, "folder", text);
+  GetModuleFileNameW(nullptr, text, MAX_PATH);
+  put(out, "program", text);
+  if (wchar_t* slash = wcsrchr(text, L'\\')) lstrcpyW(slash + 1, L"*");
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(text, &found);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) std::fprintf(out, "file=%s\n", found.cFileName);
-    } while (FindNextFileA(find, &found));
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) put(out, "file", found.cFileName);
+    } while (FindNextFileW(find, &found));
     FindClose(find);
   }
   std::fclose(out);

@@ -58,49 +58,34 @@ TEST(NormalizeDestination, Examples) {
 }
 
 TEST(NormalizeDestination, NeverCutsATextThatDoesNotFit) {
+  // 259 UTF-16 units are the limit, whatever the bytes: 表 is one unit and three bytes
   std::string folder = "C:\\" + std::string(200, 'f') + "\\";
-  std::string name(kPathBytes - folder.size(), 'n');  // folder + name + '\' = 261 bytes
+  std::string name;
+  for (size_t k = folder.size(); k < static_cast<size_t>(kPathUnits); ++k) name += "\u8868";  // + '\' = 261 units
   resetSfxSettings();
   std::strcpy(sfxSettings.destinationPath, name.c_str());
   EXPECT_EQ(normalizeDestination(folder.c_str()), DestinationOutcome::retry);
   EXPECT_EQ(std::string(sfxSettings.destinationPath), folder);
-  // One byte shorter: 259 bytes with the backslash, accepted.
-  name.pop_back();
-  name.pop_back();
+  // Two characters shorter: 259 units with the backslash, accepted.
+  name.resize(name.size() - 6);
   std::strcpy(sfxSettings.destinationPath, name.c_str());
   EXPECT_EQ(normalizeDestination(folder.c_str()), DestinationOutcome::accepted);
   EXPECT_EQ(std::string(sfxSettings.destinationPath), folder + name + "\\");
-  EXPECT_EQ(std::strlen(sfxSettings.destinationPath), static_cast<size_t>(kPathBytes - 1));
+  EXPECT_EQ(pathUnits(sfxSettings.destinationPath), kPathUnits - 1);
 }
 
-TEST(NormalizeDestination, DoubleByteTrailIsNotASeparator) {
-  sys::setCodePage(932);
-  if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
+TEST(NormalizeDestination, JapaneseNamesAreNoSeparators) {
   resetSfxSettings();
   // 表 alone has no backslash: a bare name beside the archive.
-  std::strcpy(sfxSettings.destinationPath, "\x95\x5C");
+  std::strcpy(sfxSettings.destinationPath, "\u8868");
   EXPECT_EQ(normalizeDestination("C:\\dl\\"), DestinationOutcome::accepted);
-  EXPECT_STREQ(sfxSettings.destinationPath, "C:\\dl\\\x95\x5C\\");
-  std::strcpy(sfxSettings.destinationPath, "C:\\\x83\x5C");
+  EXPECT_STREQ(sfxSettings.destinationPath, "C:\\dl\\\u8868\\");
+  std::strcpy(sfxSettings.destinationPath, "C:\\\u30BD");
   EXPECT_EQ(normalizeDestination("C:\\dl\\"), DestinationOutcome::accepted);
-  EXPECT_STREQ(sfxSettings.destinationPath, "C:\\\x83\x5C\\");
-  sys::setCodePage(1252);
-}
-
-TEST(NormalizeDestination, LoneLeadByteNeverTakesTheFinalBackslash) {
-  sys::setCodePage(932);
-  if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
-  // Appending '\' to a text that ends in a lone lead byte would make the pair ソ: the
-  // destination would end in a folder name, not a separator.
-  const DestinationCase cases[] = {
-      {"C:\\dl\\", "C:\\x\\\x83", DestinationOutcome::retry, "C:\\dl\\"},
-      {"C:\\dl\\", "C:\\x\\a\x83", DestinationOutcome::retry, "C:\\dl\\"},
-      {"C:\\dl\\", "C:\\x\\a\x83  ", DestinationOutcome::retry, "C:\\dl\\"},
-      // a real backslash after the lead byte pairs with it, and another one is appended
-      {"C:\\dl\\", "C:\\x\\\x83\\", DestinationOutcome::accepted, "C:\\x\\\x83\\\\"},
-  };
-  checkDestinations(cases);
-  sys::setCodePage(1252);
+  EXPECT_STREQ(sfxSettings.destinationPath, "C:\\\u30BD\\");
+  // a text that is not UTF-8 (it never comes so from the system) is refused
+  std::strcpy(sfxSettings.destinationPath, "C:\\x\\\x83");
+  EXPECT_EQ(normalizeDestination("C:\\dl\\"), DestinationOutcome::retry);
 }
 
 class ScratchTest : public ::testing::Test {
@@ -262,9 +247,10 @@ TEST_F(MemberTarget, DeviceNamesAreRejected) {
 }
 
 TEST_F(MemberTarget, TargetsAtAndOverTheLimit) {
-  // destination + relative path: 259 bytes fit, 260 are skipped, never cut.
-  size_t room = kPathBytes - 1 - scratch.size();
-  std::string fits = "d\\" + std::string(room - 2, 'n');
+  // destination + relative path: 259 units fit, 260 are skipped, never cut; 表 counts one
+  size_t room = kPathUnits - 1 - scratch.size();
+  std::string fits = "d\\";
+  for (size_t k = 2; k < room; ++k) fits += "\u8868";
   std::string over = fits + "m";
   std::string long300 = std::string(300, 'a') + "\\x";
   const MemberCase cases[] = {
@@ -275,20 +261,18 @@ TEST_F(MemberTarget, TargetsAtAndOverTheLimit) {
   check(cases, sizeof cases / sizeof cases[0]);
 }
 
-TEST_F(MemberTarget, DoubleByteTrailIsPartOfTheName) {
-  sys::setCodePage(932);
-  if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
+TEST_F(MemberTarget, JapaneseNamesArePartOfTheirComponents) {
   const MemberCase cases[] = {
-      {"\x83\x5C\\f.txt", TargetOutcome::file, "\x83\x5C\\f.txt"},          // ソ\f.txt
-      {"dir\\\x95\x5C", TargetOutcome::file, "dir\\\x95\x5C"},               // dir\表
-      {"\x95\x5C..\\x", TargetOutcome::file, "\x95\x5Cx"},                   // 表..\x
-      {"\\\x83\x5C", TargetOutcome::file, "\x83\x5C"},
-      {"..\\\x83\x5C\\", TargetOutcome::folderOnly, "\x83\x5C\\"},
-      {"\x83\x5C:", TargetOutcome::skipped, ""},
+      {"\u30BD\\f.txt", TargetOutcome::file, "\u30BD\\f.txt"},          // ソ\f.txt
+      {"dir\\\u8868", TargetOutcome::file, "dir\\\u8868"},               // dir\表
+      {"\u8868..\\x", TargetOutcome::file, "\u8868x"},                   // 表..\x
+      {"\\\u30BD", TargetOutcome::file, "\u30BD"},
+      {"..\\\u30BD\\", TargetOutcome::folderOnly, "\u30BD\\"},
+      {"\u30BD:", TargetOutcome::skipped, ""},
   };
   check(cases, sizeof cases / sizeof cases[0]);
-  EXPECT_TRUE(exists(scratch + "\x83\x5C"));
-  // A lead byte without its trail does not survive the round trip: rejected, not guessed.
+  EXPECT_TRUE(exists(scratch + "\u30BD"));
+  // A text that is not UTF-8 is rejected, not guessed.
   const MemberCase broken[] = {{"a\x83", TargetOutcome::skipped, ""}};
   check(broken, 1);
 }

@@ -27,9 +27,11 @@ struct HostileCase {
   const char* expected;  // file written below the destination, or null: nothing written
 };
 
-LhaMember member(int level, std::string directory, std::string name, std::string method = "-lh0-") {
+LhaMember member(int level, std::string directory, std::string name, std::string method = "-lh0-",
+                 uint32_t codePage = 0) {
   LhaMember m;
   m.level = level;
+  m.codePage = codePage;
   m.directory = std::move(directory);
   m.name = std::move(name);
   m.data = "payload of " + m.directory + m.name;
@@ -188,8 +190,8 @@ TEST_F(HostileArchive, DeviceNames) {
 }
 
 TEST_F(HostileArchive, PathsAtAndOverTheLimit) {
-  // destination + relative path = 259 bytes is written; 260 and more are skipped, never cut.
-  size_t room = kPathBytes - 1 - destination.size();
+  // destination + relative path = 259 units is written; 260 and more are skipped, never cut.
+  size_t room = kPathUnits - 1 - destination.size();
   std::string folder = "long\xFF";
   std::string fits(room - 5, 'n');
   std::string over(room - 4, 'o');
@@ -204,14 +206,27 @@ TEST_F(HostileArchive, PathsAtAndOverTheLimit) {
   EXPECT_EQ(skippedMessages, 2);
 }
 
-TEST_F(HostileArchive, DoubleByteTrailBytes) {
+// Names in the code page their header names (any system), or in the system's own (932
+// here): a trail byte 0x5C never a separator, a climb spelt in UTF-8 kept inside.
+TEST_F(HostileArchive, NamesInTheirCodePages) {
+  run({
+      {member(2, "\x83\x5C\xFF", "h40.txt", "-lh0-", 932), "\u30BD\\h40.txt"},   // ソ\h40.txt
+      {member(1, "", "\x95\x5C..\\h41", "-lh0-", 932), "\u8868h41"},             // 表..\h41
+      {member(2, "..\xFF\xE3\x81\x82\xFF", "h42", "-lh0-", 65001), "\u3042\\h42"},  // ..\あ\h42
+      {member(2, "\xC0\xAE\xC0\xAE\xFF", "h43", "-lh0-", 65001), nullptr},     // overlong dots: refused
+      {member(2, "", "h44", "-lh0-", 9999), nullptr},                            // a code page none has
+      {member(2, "", "h47", "-lh0-", 1), nullptr},  // Windows' stand-in for "the OEM code page"
+  });
+  EXPECT_EQ(skippedMessages, 3);
+}
+
+TEST_F(HostileArchive, NamesInTheSystemsCodePage932) {
   sys::setCodePage(932);
   if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
   run({
-      {member(2, "\x83\x5C\xFF", "h40.txt"), "\x83\x5C\\h40.txt"},   // ソ\h40.txt
-      {member(0, "", "\x95\x5C..\\h41"), "\x95\x5Ch41"},             // 表..\h41
-      {member(0, "", "..\\\x83\x5C..\\..\\h42"), "\x83\x5Ch42"},
-      {member(2, "", "\x95\x5C"), "\x95\x5C"},
+      {member(0, "", "\x95\x5C..\\h45"), "\u8868h45"},
+      {member(0, "", "..\\\x83\x5C..\\..\\h46"), "\u30BDh46"},
+      {member(2, "", "\x95\x5C"), "\u8868"},
   });
 }
 

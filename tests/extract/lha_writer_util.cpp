@@ -85,6 +85,11 @@ std::string lhaMemberBytes(const LhaMember& m) {
   if (m.level == 2) extensions.push_back(extendedHeader(0x00, std::string(2, '\0')));
   if (m.level == 2) extensions.push_back(extendedHeader(0x01, m.name));
   if (!m.directory.empty()) extensions.push_back(extendedHeader(0x02, m.directory));
+  if (m.codePage) {
+    std::string page;
+    put32(&page, m.codePage);
+    extensions.push_back(extendedHeader(0x46, page));
+  }
   std::string firstSize;
   std::string tail = chain(extensions, &firstSize);
 

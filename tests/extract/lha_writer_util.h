@@ -14,6 +14,7 @@ struct LhaMember {
   std::string method = "-lh0-";
   uint8_t attribute = 0x20;
   uint32_t timeStamp = 0x3A244E65;  // levels 0/1: DOS stamp; level 2: Unix time
+  uint32_t codePage = 0;            // levels 1/2: extended header 0x46 when not 0
 };
 
 // CRC-16/ARC of a byte run.

@@ -12,17 +12,6 @@
 
 namespace {
 
-// Selects a code page for one test natively; on Windows the system's own is kept and the
-// double-byte cases run only when it is 932.
-bool useCodePage(unsigned codePage) {
-  sys::setCodePage(codePage);
-  return sys::activeCodePage() == codePage;
-}
-
-struct CodePageGuard {
-  ~CodePageGuard() { sys::setCodePage(1252); }
-};
-
 std::u16string wideOf(const char* text) { return std::u16string(toWide(text)); }
 
 std::string withOp(void (*op)(char*), const char* text) {
@@ -32,32 +21,46 @@ std::string withOp(void (*op)(char*), const char* text) {
   return buffer;
 }
 
-TEST(ToWide, Cp932TrailByte5CIsPartOfTheCharacter) {
-  CodePageGuard guard;
-  if (!useCodePage(932)) GTEST_SKIP() << "system code page is not 932";
-  EXPECT_EQ(wideOf("\x83\x5C"), u"\u30BD");                 // ソ
-  EXPECT_EQ(wideOf("\x95\x5C"), u"\u8868");                 // 表
-  EXPECT_EQ(wideOf("a\\\x95\x5C\\b"), u"a\\\u8868\\b");
-  EXPECT_EQ(wideOf("\xB1"), u"\uFF71");                     // half-width katakana
-  EXPECT_STREQ(toNarrow(u"\u30BD\\\u8868"), "\x83\x5C\\\x95\x5C");
-  EXPECT_TRUE(sys::isLeadByte(0x83));
-  EXPECT_TRUE(sys::isLeadByte(0xFC));
-  EXPECT_FALSE(sys::isLeadByte(0x5C));
-  EXPECT_FALSE(sys::isLeadByte(0xA1));
+std::string fromCodePage(unsigned codePage, const std::string& bytes) {
+  char out[kPathBytes];
+  int n = sys::codePageToUtf8(codePage, bytes.data(), static_cast<int>(bytes.size()), out, sizeof out);
+  return n < 0 ? "<invalid>" : std::string(out, static_cast<size_t>(n));
 }
 
-TEST(ToWide, Cp1252MapsEveryByteAndBack) {
-  CodePageGuard guard;
-  if (!useCodePage(1252)) GTEST_SKIP() << "system code page is not 1252";
-  EXPECT_EQ(wideOf("\x80"), u"\u20AC");
-  EXPECT_EQ(wideOf("\x81\x8D\x8F\x90\x9D"), u"\u0081\u008D\u008F\u0090\u009D");
-  for (int b = 1; b < 256; ++b) {
-    char text[2] = {static_cast<char>(b), 0};
-    std::u16string wide = wideOf(text);
-    ASSERT_EQ(wide.size(), 1u) << b;
-    EXPECT_STREQ(toNarrow(wide.c_str()), text) << b;
+// Where texts come in: a code page's bytes as UTF-8, the trail byte 0x5C of code page 932
+// part of its character, anything not valid in the code page refused.
+TEST(CodePageToUtf8, ReadsEachCodePageAsItIs) {
+  const struct { unsigned codePage; std::string bytes, utf8; } cases[] = {
+      {932, "\x83\x5C", "\u30BD"},                       // ソ
+      {932, "a\\\x95\x5C\\b", "a\\\u8868\\b"},         // 表 between separators
+      {932, "\xB1", "\uFF71"},                           // half-width katakana
+      {932, "\x83", "<invalid>"},                         // a lead byte alone
+      {932, "\x81\x20", "<invalid>"},                     // a pair the code page lacks
+      {1252, "\x80\xE9", "\u20AC\u00E9"},
+      {1252, "\x95\x5C", "\u2022\\"},                   // 表's bytes in 1252: a backslash
+      {65001, "caf\xC3\xA9", "caf\u00E9"},
+      {65001, "\xC3", "<invalid>"},                        // cut
+      {65001, "\xC0\xAF", "<invalid>"},                   // overlong '/'
+      {65001, "\xED\xA0\x80", "<invalid>"},               // a surrogate
+      {9999, "x", "<invalid>"},                            // no such code page
+      {1, "x", "<invalid>"},                               // Windows' stand-in for the OEM one
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(fromCodePage(c.codePage, c.bytes), c.utf8) << c.codePage << " " << c.bytes;
   }
-  EXPECT_FALSE(sys::isLeadByte(0x83));
+  EXPECT_TRUE(sys::isLeadByte(932, 0x83));
+  EXPECT_TRUE(sys::isLeadByte(932, 0xFC));
+  EXPECT_FALSE(sys::isLeadByte(932, 0x5C));
+  EXPECT_FALSE(sys::isLeadByte(932, 0xA1));
+  EXPECT_FALSE(sys::isLeadByte(1252, 0x83));
+}
+
+TEST(CodePageToUtf8, Cp1252MapsEveryByte) {
+  for (int b = 1; b < 256; ++b) {
+    std::string utf8 = fromCodePage(1252, std::string(1, static_cast<char>(b)));
+    std::u16string wide(toWide(utf8.c_str()));
+    ASSERT_EQ(wide.size(), 1u) << b;
+  }
 }
 
 TEST(ToWide, TextsThatDoNotFitGiveEmptyResults) {
@@ -124,17 +127,13 @@ TEST(TextOps, EnsureTrailingBackslash) {
   EXPECT_STREQ(room, "abcdefg\\");
 }
 
-TEST(TextOps, TrailingBackslashWithDoubleByteTrail) {
-  CodePageGuard guard;
-  if (!useCodePage(932)) GTEST_SKIP() << "system code page is not 932";
-  // A final 0x5C that is the trail byte of ソ or 表 gets a real backslash.
-  EXPECT_EQ(ensured("C:\\\x83\x5C"), "C:\\\x83\x5C\\");
-  EXPECT_EQ(ensured("\x95\x5C"), "\x95\x5C\\");
-  EXPECT_EQ(ensured("C:\\\x95\x5C\\"), "C:\\\x95\x5C\\");
-  EXPECT_EQ(ensured("\xB1\\"), "\xB1\\");  // half-width: single byte, real backslash
-  // ...and keeps the character under removeTrailingBackslash.
-  EXPECT_EQ(withOp(removeTrailingBackslash, "C:\\\x83\x5C"), "C:\\\x83\x5C");
-  EXPECT_EQ(withOp(removeTrailingBackslash, "C:\\\x83\x5C\\"), "C:\\\x83\x5C");
+// ソ and 表, whose code page 932 forms end in 0x5C, are plain characters in UTF-8.
+TEST(TextOps, TrailingBackslashAfterJapaneseNames) {
+  EXPECT_EQ(ensured("C:\\\u30BD"), "C:\\\u30BD\\");
+  EXPECT_EQ(ensured("\u8868"), "\u8868\\");
+  EXPECT_EQ(ensured("C:\\\u8868\\"), "C:\\\u8868\\");
+  EXPECT_EQ(withOp(removeTrailingBackslash, "C:\\\u30BD"), "C:\\\u30BD");
+  EXPECT_EQ(withOp(removeTrailingBackslash, "C:\\\u30BD\\"), "C:\\\u30BD");
 }
 
 TEST(TextOps, RemoveTrailingBackslash) {
@@ -163,13 +162,11 @@ TEST(TextOps, SplitFolderAndName) {
   }
 }
 
-TEST(TextOps, SplitFolderAndNameDoubleByte) {
-  CodePageGuard guard;
-  if (!useCodePage(932)) GTEST_SKIP() << "system code page is not 932";
+TEST(TextOps, SplitFolderAndNameJapanese) {
   char folder[kPathBytes], name[kPathBytes];
-  splitFolderAndName("C:\\\x95\x5C.exe", folder, name);  // C:\表.exe
-  EXPECT_STREQ(folder, "C:\\");
-  EXPECT_STREQ(name, "\x95\x5C.exe");
+  splitFolderAndName("C:\\\u30BD\\\u8868.exe", folder, name);  // C:\ソ\表.exe
+  EXPECT_STREQ(folder, "C:\\\u30BD\\");
+  EXPECT_STREQ(name, "\u8868.exe");
 }
 
 // ---- folder variables ----

@@ -145,22 +145,45 @@ TEST_F(HeaderReader, NameExtensionReplacesBaseNameAndIsCutAt260) {
   EXPECT_EQ(memberHeader.path[0], 'n');
 }
 
-TEST_F(HeaderReader, TrailByteIsNotTakenForASeparator) {
-  // 0x81 is a lead byte in code page 932, so the 0xFF after it belongs to it
-  Bytes dir = {'d', 0x81, 0xFF, 0xFF};
-  Bytes a = level2Header("-lh5-", 0, 0, 0, {{0x02, dir}, {0x01, text("f")}}, false);
-  // Natively both code pages are chosen in turn; on Windows only the system's own runs.
-  sys::setCodePage(932);
-  if (sys::activeCodePage() == 932) {
-    ASSERT_TRUE(read(a));
-    EXPECT_STREQ(memberHeader.path, "d\x81\xFF\\f");
-  }
-  sys::setCodePage(1252);
-  if (sys::activeCodePage() == 1252) {
-    ASSERT_TRUE(read(a));
-    EXPECT_STREQ(memberHeader.path, "d\x81\\\\f");
-  }
+// A member's name in its code page: the one extended header 0x46 names, else the system's
+// ANSI one. The path comes out as UTF-8; a name its code page cannot read is marked.
+struct NameCase {
+  const char* what;
+  std::string directory, name;  // stored bytes, 0xFF between folders
+  uint32_t codePage;            // extended header 0x46 (0: none)
+  unsigned system;              // the system's code page the row needs
+  const char* path;             // read as
+  bool valid;
+};
+
+class NameInItsCodePage : public HeaderReader, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(NameInItsCodePage, ReadsAsUtf8) {
+  const NameCase& c = GetParam();
+  sys::setCodePage(c.system);
+  if (sys::activeCodePage() != c.system) GTEST_SKIP() << "the system's code page is not " << c.system;
+  std::vector<ExtendedHeader> extensions = {{0x01, text(c.name)}};
+  if (!c.directory.empty()) extensions.push_back({0x02, text(c.directory)});
+  if (c.codePage) extensions.push_back({kCodePageExtension, {static_cast<uint8_t>(c.codePage), static_cast<uint8_t>(c.codePage >> 8), 0, 0}});
+  ASSERT_TRUE(read(level2Header("-lh5-", 0, 0, 0, extensions, true))) << c.what;
+  EXPECT_STREQ(memberHeader.path, c.path) << c.what;
+  EXPECT_EQ(memberHeader.nameValid, c.valid) << c.what;
+  EXPECT_EQ(memberHeader.codePage, c.codePage) << c.what;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, NameInItsCodePage,
+    ::testing::Values(
+        NameCase{"932 named, on a 1252 system: the trail byte 0x5C stays in its character", "", "\x95\x5C.txt", 932,
+                 1252, "\u8868.txt", true},
+        NameCase{"no code page named, 1252 system: read as ever", "", "\x95\x5C.txt", 0, 1252, "\u2022\\.txt", true},
+        NameCase{"no code page named, 932 system", "\x83\x5C\xFF", "\x95\x5C.txt", 0, 932, "\u30BD\\\u8868.txt", true},
+        NameCase{"0xFF after a lead byte is neither a separator nor a character", "d\x81\xFF\xFF", "f", 0, 932,
+                 "d??\\f", false},
+        NameCase{"UTF-8 named", "\xED\x95\x9C\xFF", "caf\xC3\xA9.txt", 65001, 1252, "\uD55C\\caf\u00E9.txt", true},
+        NameCase{"UTF-8 cut short", "", "a\xC3", 65001, 1252, "a?", false},
+        NameCase{"dots spelt overlong in UTF-8", "\xC0\xAE\xC0\xAE\xFF", "x", 65001, 1252, "????\\x", false},
+        NameCase{"a code page no system has", "", "x", 12345, 1252, "x", false}));
 
 TEST_F(HeaderReader, Level0WrongChecksumShowsInvalidHeader) {
   Bytes a = level0Header("-lh5-", "a", 0, 0, 0);

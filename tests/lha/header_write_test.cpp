@@ -21,6 +21,7 @@ struct WriteCase {
   std::string name;
   const char* method;
   const char* path;  // as readMemberHeader gives it
+  uint32_t codePage = 0;
 };
 
 std::string caseName(const ::testing::TestParamInfo<WriteCase>& info) {
@@ -37,7 +38,9 @@ std::vector<WriteCase> writeCases() {
     cases.push_back({"folder_entry", level, {"docs"}, "", "-lhd-", "docs\\"});
     cases.push_back({"nested_folder_entry", level, {"docs", "img"}, "", "-lhd-", "docs\\img\\"});
     cases.push_back({"stored", level, {"bin"}, "x.dat", "-lh0-", "bin\\x.dat"});
-    cases.push_back({"shift_jis", level, {sjis}, sjis, "-lh6-", "\x83\x5C\x95\x5C.txt\\\x83\x5C\x95\x5C.txt"});
+    cases.push_back({"shift_jis", level, {sjis}, sjis, "-lh6-", "\u30BD\u8868.txt\\\u30BD\u8868.txt", 932});
+    if (level > 0)
+      cases.push_back({"utf8", level, {"caf\xC3\xA9"}, "\xED\x95\x9C.txt", "-lh5-", "caf\u00E9\\\uD55C.txt", 65001});
   }
   return cases;
 }
@@ -53,6 +56,8 @@ struct HeaderWrite : ::testing::TestWithParam<WriteCase> {
 TEST_P(HeaderWrite, ReadsBackFieldForField) {
   const WriteCase& c = GetParam();
   sys::setCodePage(932);
+  // a level-0 name is read in the system's code page; Windows keeps its own
+  if (c.level == 0 && c.codePage == 932 && sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
   MemberRecord r;
   r.level = c.level;
   r.methodId = c.method;
@@ -63,6 +68,7 @@ TEST_P(HeaderWrite, ReadsBackFieldForField) {
   r.timeStamp = c.level == 2 ? 1231062670u : 0x3A244E65u;
   r.attribute = 0x21;
   r.dataCrc = 0xBEEF;
+  r.codePage = c.codePage;
   std::vector<uint8_t> bytes;
   std::string why;
   ASSERT_TRUE(appendMemberHeader(r, bytes, &why)) << why;
@@ -80,6 +86,9 @@ TEST_P(HeaderWrite, ReadsBackFieldForField) {
   EXPECT_EQ(h.timeStamp, r.timeStamp);
   EXPECT_EQ(h.attribute, 0x21);
   EXPECT_EQ(h.storedCrc16, 0xBEEF);
+  // level 0 has no extended header to name the code page; the reader's own (932) reads it
+  EXPECT_EQ(h.codePage, c.level == 0 ? 0u : c.codePage);
+  EXPECT_TRUE(h.nameValid);
   EXPECT_TRUE(recorder.messages.empty());
   // the data begins right behind the header, and the next header read is the end mark
   EXPECT_EQ(archiveTell(), static_cast<int64_t>(headerBytes));
@@ -184,6 +193,15 @@ TEST(HeaderWrite, RefusesPathsNoReaderCouldSplitBack) {
       EXPECT_FALSE(appendMemberHeader(r, bytes, &why)) << b.name;
       EXPECT_FALSE(why.empty());
     }
+  // level 0 cannot name a code page: a name that needs UTF-8 goes to level 1 or 2
+  MemberRecord r;
+  r.level = 0;
+  r.name = "\xED\x95\x9C";
+  r.codePage = 65001;
+  std::vector<uint8_t> bytes;
+  std::string why;
+  EXPECT_FALSE(appendMemberHeader(r, bytes, &why));
+  EXPECT_NE(why.find("level 1 or 2"), std::string::npos) << why;
 }
 
 TEST(HeaderWrite, Level1PackedSizeCountsItsExtensions) {

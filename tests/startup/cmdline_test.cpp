@@ -109,10 +109,10 @@ TEST_F(ParseCommandLine, SwitchesArchivePathAndDestination) {
 TEST_F(ParseCommandLine, RefusesTextsLongerThanTheirBuffers) {
   const std::string longName(300, 'a');
   const std::string cases[] = {
-      std::string(600, ' ') + "data.lzh",                      // argument text over 511 bytes
-      "/E:" + std::string(200, 'x') + " data.lzh",             // command over 127 bytes
-      "\"" + longName + "\"",                                   // archive path over 259 bytes
-      "\"data.lzh\" \"D:\\" + longName + "\"",                  // destination over 259 bytes
+      std::string(kArgumentBytes, ' ') + "data.lzh",           // argument text over its buffer
+      "/E:" + std::string(400, 'x') + " data.lzh",             // command over its buffer
+      "\"" + longName + "\"",                                   // archive path over 259 characters
+      "\"data.lzh\" \"D:\\" + longName + "\"",                  // destination over 259 characters
   };
   for (const std::string& arguments : cases) {
     resetSfxSettings();

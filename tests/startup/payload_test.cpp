@@ -242,25 +242,32 @@ TEST_F(Merge, UnterminatedTextsAreCutInsideTheirFields) {
   std::memset(block.promptTitle, 't', sizeof block.promptTitle);
   std::memset(block.promptText, 'p', sizeof block.promptText);
   ASSERT_TRUE(mergeSfxConfig(block, "Z:\\dl\\pkg.exe"));
-  EXPECT_EQ(std::strlen(sfxSettings.setupCommand), sizeof sfxSettings.setupCommand - 1);
-  EXPECT_EQ(std::strlen(sfxSettings.promptTitle), sizeof sfxSettings.promptTitle - 1);
-  EXPECT_EQ(std::strlen(sfxSettings.promptText), sizeof sfxSettings.promptText - 1);
-  EXPECT_EQ(std::strlen(sfxSettings.destinationPath), sizeof sfxSettings.destinationPath - 1);
+  EXPECT_EQ(std::strlen(sfxSettings.setupCommand), sizeof block.setupCommand - 1);
+  EXPECT_EQ(std::strlen(sfxSettings.promptTitle), sizeof block.promptTitle - 1);
+  EXPECT_EQ(std::strlen(sfxSettings.promptText), sizeof block.promptText - 1);
+  EXPECT_EQ(std::strlen(sfxSettings.destinationPath), sizeof block.destinationPath - 1);
 }
 
-TEST_F(Merge, CutNeverLeavesHalfADoubleByteCharacter) {
-  sys::setCodePage(932);
-  if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
-  char field[4] = {'a', '\x83', '\x5C', 'b'};  // "a", katakana so (0x83 0x5C), "b"; no NUL
-  char out[4];
-  copyConfigText(out, field, sizeof out);
-  EXPECT_STREQ(out, "a\x83\x5C");
-  char cutInside[4] = {'a', 'b', '\x83', '\x5C'};  // the character would need the NUL's byte
-  copyConfigText(out, cutInside, sizeof out);
-  EXPECT_STREQ(out, "ab");
-  char terminated[4] = {'a', 'b', '\x83', '\0'};  // a stray lead byte of a terminated text stays
-  copyConfigText(out, terminated, sizeof out);
-  EXPECT_STREQ(out, "ab\x83");
+// A field comes in as UTF-8: behind the UTF-8 mark as it is, else from the system's code
+// page; a field's end never cuts a character in two, and a text not valid comes out empty.
+TEST_F(Merge, FieldsComeInAsUtf8) {
+  const struct { unsigned system; std::string field; const char* text; } cases[] = {
+      {932, std::string("a\x83\x5C" "b", 4), "a\u30BD"},  // "a", so (0x83 0x5C), "b"; no NUL
+      {932, std::string("ab\x83\x5C", 4), "ab"},         // so would need the NUL's byte
+      {932, std::string("ab\x83\0", 4), ""},             // a stray lead byte: not valid
+      {1252, std::string("caf\xE9\0", 5), "caf\u00E9"},
+      {1252, std::string("\xEF\xBB\xBF" "caf\xC3\xA9x", 9), "caf\u00E9"},   // marked, filled: the last byte cut
+      {1252, std::string("\xEF\xBB\xBF" "\xED\x95\x9C\xED\x95", 8), "\uD55C"},  // 한 and half of 한
+      {1252, std::string("\xEF\xBB\xBF" "a\xFF\0", 6), ""},              // not UTF-8
+  };
+  for (const auto& c : cases) {
+    sys::setCodePage(c.system);
+    if (sys::activeCodePage() != c.system) continue;
+    char out[3 * 16];
+    copyConfigText(out, c.field.data(), c.field.size());
+    EXPECT_STREQ(out, c.text) << c.system << " " << c.field;
+  }
+  sys::setCodePage(1252);
 }
 
 TEST_F(Merge, TempDestinationGetsAPrivateFolderOnlyWithDeletion) {

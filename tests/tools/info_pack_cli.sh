@@ -44,20 +44,23 @@ expect_text "package" 'destinationPath:       "%temp%"'
 expect_text "package" 'setupCommand:          "setup.exe"'
 expect_text "package" "deleteAfterSetup:      1"
 expect_text "package" "openFolderAfter:       0"
-expect_text "package" "text code page:        932"
-expect_text "package" "$(printf '\xe5\xb1\x95\xe9\x96\x8b\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99\xe3\x81\x8b')"
+expect_text "package" "$(printf 'promptText:            "\xe5\xb1\x95\xe9\x96\x8b\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99\xe3\x81\x8b" (UTF-8)')"
 expect_text "package" "matches archiveCrc32"
 
-# every text of one block in one code page: "×" fits 1252 alone, but the Japanese prompt
-# needs 932, so both go to 932
+# texts no single code page holds ("×" and Japanese) go in as UTF-8 behind the mark
 expect_status 0 "pack mixed texts" "$zaroza" pack --stub "$stub" -o "$work/mixed.exe" \
   --dest "$(printf 'C:\\Tools\xc3\x97')" --prompt "$(printf '\xe5\xb1\x95\xe9\x96\x8b')" "$archive"
 expect_status 0 "info on mixed texts" "$zaroza" info "$work/mixed.exe"
-expect_text "mixed texts" "text code page:        932"
-expect_text "mixed texts" "$(printf 'destinationPath:       "C:\\Tools\xc3\x97"')"
-expect_text "mixed texts" "$(printf 'promptText:            "\xe5\xb1\x95\xe9\x96\x8b"')"
-# texts that no single code page holds are refused
-expect_status 2 "pack unencodable mix" "$zaroza" pack --stub "$stub" -o "$work/z.exe" \
+expect_text "mixed texts" "$(printf 'destinationPath:       "C:\\Tools\xc3\x97" (UTF-8)')"
+expect_text "mixed texts" "$(printf 'promptText:            "\xe5\xb1\x95\xe9\x96\x8b" (UTF-8)')"
+# --codepage writes the texts unmarked, for the stubs of old; what it cannot hold is refused
+expect_status 0 "pack --codepage 932" "$zaroza" pack --stub "$stub" -o "$work/cp932.exe" --codepage 932 \
+  --prompt "$(printf '\xe5\xb1\x95\xe9\x96\x8b')" "$archive"
+expect_status 0 "info on --codepage 932" "$zaroza" info "$work/cp932.exe"
+expect_text "--codepage 932" "text code page:        932"
+grep -qxF "$(printf '  promptText:            "\xe5\xb1\x95\xe9\x96\x8b"')" "$work/out" ||
+  fail "--codepage 932: the prompt is not shown as an unmarked text"
+expect_status 2 "pack --codepage 932 with an e-acute" "$zaroza" pack --stub "$stub" -o "$work/z.exe" --codepage 932 \
   --dest "$(printf 'C:\\Caf\xc3\xa9')" --prompt "$(printf '\xe5\xb1\x95\xe9\x96\x8b')" "$archive"
 
 # one flipped byte in the archive part
@@ -109,7 +112,11 @@ expect_text "pack a stored member of the wrong length" "bytes, expected"
 mkdir -p "$work/dist/docs"
 printf 'guide' >"$work/dist/docs/guide.txt"
 printf 'setup' >"$work/dist/setup.exe"
-expect_status 0 "pack a folder" "$zaroza" pack --stub "$stub" -o "$work/f.exe" --command setup.exe "$work/dist"
+# names in code page 932 and in UTF-8, each with its code page in the header
+mkdir -p "$work/dist/ソフト"
+for name in 表.txt ソフト/ソ.txt café.txt 한국어.txt; do printf '%s' "$name" >"$work/dist/$name"; done
+expect_status 0 "pack a folder" "$zaroza" pack --stub "$stub" -o "$work/f.exe" --command setup.exe \
+  --prompt "日本語の名前" "$work/dist"
 expect_status 0 "list the folder's package" "$zaroza" list "$work/f.exe"
 expect_text "folder's package" " setup.exe"
 expect_text "folder's package" "docs\guide.txt"
@@ -117,8 +124,9 @@ expect_text "folder's package" "docs\guide.txt"
 expect_status 0 "lhasa t on a package" lhasa t "$work/f.exe"
 expect_text "lhasa t on a package" "docs/guide.txt	- Tested"
 expect_text "lhasa t on a package" "setup.exe	- Tested"
+[ "$(grep -c -- '- Tested' "$work/out")" = 6 ] || fail "lhasa t on a package: not 6 members tested"
 expect_status 0 "7z t on a package" 7z t "$work/f.exe"
-expect_text "7z t on a package" "Files: 2"
+expect_text "7z t on a package" "Files: 6"
 # packed again into the folder itself: the package written before is not taken in
 for run in 1 2; do
   expect_status 0 "pack into the folder, run $run" "$zaroza" pack --stub "$stub" -o "$work/dist/setup-pkg.exe" "$work/dist"

@@ -10,10 +10,10 @@
 
 namespace {
 
-// String 9 of both tables; the Japanese one in Shift-JIS, as the stub loads it.
+// String 9 of both tables, in UTF-8 as the stub loads it.
 constexpr const char* kEnglishFormat = "%%s Bytes\nModified: %02d, %02d, %04d,  %02d:%02d:%02d";
 constexpr const char* kJapaneseFormat =
-    "%%s \x83o\x83" "C\x83g\n%04d\x94N%02d\x8C\x8E%02d\x93\xFA ??\x97j\x93\xFA\x81" "A%02d:%02d:%02d";
+    "%%s \u30D0\u30A4\u30C8\n%04d\u5E74%02d\u6708%02d\u65E5 ??\u66DC\u65E5\u3001%02d:%02d:%02d";
 
 uint32_t dosStamp(int year, int month, int day, int hour, int minute, int second) {
   return static_cast<uint32_t>(year - 1980) << 25 | month << 21 | day << 16 | hour << 11 |
@@ -40,12 +40,12 @@ TEST(FormatMemberInfo, BothLayoutsOfTheFifteenthOfMay2007) {
   uint32_t stamp = dosStamp(2007, 5, 15, 13, 45, 20);
   EXPECT_EQ(shown(kEnglishFormat, stamp, 1234), "1,234 Bytes\nModified: 05, 15, 2007,  13:45:20");
   EXPECT_EQ(shown(kJapaneseFormat, stamp, 1234),
-            "1,234 \x83o\x83" "C\x83g\n2007\x94N05\x8C\x8E" "15\x93\xFA \x89\xCE\x97j\x93\xFA\x81" "A13:45:20");
+            "1,234 \u30D0\u30A4\u30C8\n2007\u5E7405\u670815\u65E5 \u706B\u66DC\u65E5\u300113:45:20");
 }
 
 TEST(FormatMemberInfo, JapaneseWeekdayAcrossLeapDaysAndCenturies) {
   // Sunday first: 日 月 火 水 木 金 土
-  const char* names[7] = {"\x93\xFA", "\x8C\x8E", "\x89\xCE", "\x90\x85", "\x96\xD8", "\x8B\xE0", "\x93\x79"};
+  const char* names[7] = {"\u65E5", "\u6708", "\u706B", "\u6C34", "\u6728", "\u91D1", "\u571F"};
   const struct { int year, month, day, weekday; } cases[] = {
       {1980, 1, 1, 2},  {1999, 12, 31, 5}, {2000, 2, 29, 2}, {2000, 3, 1, 3}, {2004, 2, 29, 0},
       {2100, 2, 28, 0}, {2100, 3, 1, 1},   {2107, 12, 31, 6},
@@ -53,9 +53,9 @@ TEST(FormatMemberInfo, JapaneseWeekdayAcrossLeapDaysAndCenturies) {
   for (const auto& c : cases) {
     EXPECT_EQ(weekdayOf(c.year, c.month, c.day), c.weekday) << c.year << "-" << c.month << "-" << c.day;
     std::string text = shown(kJapaneseFormat, dosStamp(c.year, c.month, c.day, 0, 0, 0), 1);
-    size_t day = text.find("\x93\xFA ");  // 日 and the blank before the weekday
+    size_t day = text.find("\u65E5 ");  // 日 and the blank before the weekday
     ASSERT_NE(day, std::string::npos);
-    EXPECT_EQ(text.substr(day + 3, 2), names[c.weekday]) << c.year << "-" << c.month << "-" << c.day;
+    EXPECT_EQ(text.substr(day + 4, 3), names[c.weekday]) << c.year << "-" << c.month << "-" << c.day;
   }
 }
 
@@ -95,14 +95,11 @@ TEST(ArchiveFolderBox, NameThatDoesNotFitIsNotAppendedInPart) {
   EXPECT_EQ(afterClick(text.c_str(), true, "archive"), text);
 }
 
-TEST(ArchiveFolderBox, DoubleByteNamesEndingIn5C) {
-  CodePageGuard guard;
-  sys::setCodePage(932);
-  if (sys::activeCodePage() != 932) GTEST_SKIP() << "system code page is not 932";
-  // 表 is 95 5C: its trail byte is no separator, so nothing is cut inside it
-  EXPECT_EQ(afterClick("C:\\\x95\x5C", true, "\x95\x5C"), "C:\\\x95\x5C\\\x95\x5C\\");
-  EXPECT_EQ(afterClick("C:\\\x95\x5C\\\x95\x5C\\", false, "\x95\x5C"), "C:\\\x95\x5C\\");
-  EXPECT_EQ(afterClick("C:\\a\x95\x5C\\", false, "\x95\x5C"), "C:\\a\x95\x5C\\");
+TEST(ArchiveFolderBox, JapaneseNames) {
+  // 表 (95 5C in code page 932) is one character: nothing is cut inside it
+  EXPECT_EQ(afterClick("C:\\\u8868", true, "\u8868"), "C:\\\u8868\\\u8868\\");
+  EXPECT_EQ(afterClick("C:\\\u8868\\\u8868\\", false, "\u8868"), "C:\\\u8868\\");
+  EXPECT_EQ(afterClick("C:\\a\u8868\\", false, "\u8868"), "C:\\a\u8868\\");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "startup/settings.h"
 #include "sys/text.h"
 #include "sys/ui.h"
+#include "sys/win32/wide.h"
 #include "ui/format.h"
 #include "ui/strings.h"
 
@@ -18,7 +19,7 @@ namespace {
 
 constexpr UINT kStopAnimation = 1026;
 constexpr UINT kPlayAnimation = 1025;
-constexpr int kQuestionFormatBytes = 64;  // control 117 is read back this far as a format
+constexpr int kQuestionFormatUnits = 64;  // control 117 is read back this far as a format
 
 struct DialogState {
   const char* archiveName;        // for the destination dialog's check box
@@ -27,17 +28,29 @@ struct DialogState {
 };
 DialogState dialogState;
 
-HINSTANCE programInstance() { return GetModuleHandleA(nullptr); }
+HINSTANCE programInstance() { return GetModuleHandleW(nullptr); }
+
+// The dialogs are windows of UTF-16 texts, so a name the ANSI code page cannot write
+// shows and comes back as it is.
+void setText(HWND dialog, int control, const char* text) {
+  SetDlgItemTextW(dialog, control, sys::Wide(text));
+}
+
+void getText(HWND dialog, int control, char* out, int capacity, int units) {
+  wchar_t text[520];
+  GetDlgItemTextW(dialog, control, text, units < 520 ? units : 520);
+  if (!sys::toUtf8(text, out, capacity)) out[0] = '\0';
+}
 
 void readDestination(HWND dialog) {
-  GetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath,
-                  sizeof sfxSettings.destinationPath);
+  getText(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath, sizeof sfxSettings.destinationPath,
+          kPathUnits);
 }
 
 INT_PTR CALLBACK destinationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     dialogState.archiveName = reinterpret_cast<const char*>(lParam);
-    SetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
+    setText(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
     return TRUE;
   }
   if (message != WM_COMMAND) return FALSE;
@@ -52,7 +65,7 @@ INT_PTR CALLBACK destinationProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case IDC_BROWSE:
       readDestination(dialog);
       if (BrowseForFolder(dialog, sfxSettings.destinationPath))
-        SetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
+        setText(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
       return TRUE;
     case IDC_CREATE_ARCHIVE_FOLDER:
       if (HIWORD(wParam) != BN_CLICKED) return FALSE;
@@ -60,14 +73,14 @@ INT_PTR CALLBACK destinationProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       applyArchiveFolderBox(sfxSettings.destinationPath,
                             IsDlgButtonChecked(dialog, IDC_CREATE_ARCHIVE_FOLDER) == BST_CHECKED,
                             dialogState.archiveName);
-      SetDlgItemTextA(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
+      setText(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath);
       return TRUE;
   }
   return FALSE;
 }
 
 int CALLBACK browseCallback(HWND browser, UINT message, LPARAM, LPARAM initialPath) {
-  if (message == BFFM_INITIALIZED) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, initialPath);
+  if (message == BFFM_INITIALIZED) SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, initialPath);
   return 0;
 }
 
@@ -80,22 +93,22 @@ void showMemberInfo(HWND dialog, int control, uint32_t stamp, uint32_t size) {
   const char* sizeText = FormatThousands(size);
   char text[320];
   sys::formatText(text, sizeof text, info, sizeText ? sizeText : "");
-  SetDlgItemTextA(dialog, control, text);
+  setText(dialog, control, text);
 }
 
 void initReplaceDialog(HWND dialog, const sys::ReplaceInfo& info) {
   char folder[kPathBytes], name[kPathBytes];
   splitFolderAndName(info.existingPath, folder, name);
-  char format[kQuestionFormatBytes];
-  GetDlgItemTextA(dialog, IDC_REPLACE_QUESTION, format, sizeof format);
-  char question[kQuestionFormatBytes + kPathBytes];
+  char format[3 * kQuestionFormatUnits];
+  getText(dialog, IDC_REPLACE_QUESTION, format, sizeof format, kQuestionFormatUnits);
+  char question[3 * kQuestionFormatUnits + kPathBytes];
   sys::formatText(question, sizeof question, format, name);
-  SetDlgItemTextA(dialog, IDC_REPLACE_QUESTION, question);
+  setText(dialog, IDC_REPLACE_QUESTION, question);
 
-  SHFILEINFOA file{};
-  if (SHGetFileInfoA(info.existingPath, 0, &file, sizeof file, SHGFI_ICON) && file.hIcon) {
-    SendDlgItemMessageA(dialog, IDC_EXISTING_ICON, STM_SETICON, reinterpret_cast<WPARAM>(file.hIcon), 0);
-    SendDlgItemMessageA(dialog, IDC_ARCHIVED_ICON, STM_SETICON, reinterpret_cast<WPARAM>(file.hIcon), 0);
+  SHFILEINFOW file{};
+  if (SHGetFileInfoW(sys::Wide(info.existingPath), 0, &file, sizeof file, SHGFI_ICON) && file.hIcon) {
+    SendDlgItemMessageW(dialog, IDC_EXISTING_ICON, STM_SETICON, reinterpret_cast<WPARAM>(file.hIcon), 0);
+    SendDlgItemMessageW(dialog, IDC_ARCHIVED_ICON, STM_SETICON, reinterpret_cast<WPARAM>(file.hIcon), 0);
   }
   showMemberInfo(dialog, IDC_EXISTING_INFO, info.existingStamp, info.existingSize);
   showMemberInfo(dialog, IDC_ARCHIVED_INFO, info.memberStamp, info.memberSize);
@@ -103,7 +116,7 @@ void initReplaceDialog(HWND dialog, const sys::ReplaceInfo& info) {
 
 void destroyFileIcons(HWND dialog) {
   auto icon = [dialog](int control) {
-    return reinterpret_cast<HICON>(SendDlgItemMessageA(dialog, control, STM_GETICON, 0, 0));
+    return reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, control, STM_GETICON, 0, 0));
   };
   HICON existing = icon(IDC_EXISTING_ICON);
   HICON archived = icon(IDC_ARCHIVED_ICON);
@@ -141,27 +154,25 @@ INT_PTR CALLBACK replaceProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 bool BrowseForFolder(HWND owner, char* path) {
-  char title[128];
+  char title[128 * 3];
   sys::loadString(kStrBrowseTitle, title, sizeof title);
-  char display[MAX_PATH];
-  BROWSEINFOA browse{};
+  sys::Wide wideTitle(title), initial(path);
+  wchar_t display[MAX_PATH];
+  BROWSEINFOW browse{};
   browse.hwndOwner = owner;
   browse.pszDisplayName = display;
-  browse.lpszTitle = title;
+  browse.lpszTitle = wideTitle;
   browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   if (path[0]) {
     browse.lpfn = browseCallback;
-    browse.lParam = reinterpret_cast<LPARAM>(path);
+    browse.lParam = reinterpret_cast<LPARAM>(initial.text);
   }
   // The new dialog style needs COM in a single-threaded apartment on this thread.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   bool chosen = false;
-  if (LPITEMIDLIST list = SHBrowseForFolderA(&browse)) {
-    char folder[MAX_PATH];
-    if (SHGetPathFromIDListA(list, folder)) {
-      std::strcpy(path, folder);
-      chosen = true;
-    }
+  if (LPITEMIDLIST list = SHBrowseForFolderW(&browse)) {
+    wchar_t folder[MAX_PATH];
+    if (SHGetPathFromIDListW(list, folder)) chosen = sys::toUtf8(folder, path, kPathBytes);
     IMalloc* shellAllocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&shellAllocator))) {
       shellAllocator->Free(list);
@@ -176,7 +187,7 @@ namespace sys {
 
 int ShowDestinationDialog(const char* archiveName) {
   if (dialogState.destinationHook) return dialogState.destinationHook(archiveName);
-  INT_PTR result = DialogBoxParamA(programInstance(), MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
+  INT_PTR result = DialogBoxParamW(programInstance(), MAKEINTRESOURCEW(IDD_DESTINATION), nullptr,
                                    destinationProc, reinterpret_cast<LPARAM>(archiveName));
   // A dialog that cannot be shown cannot be confirmed either.
   return result == 1 ? 1 : 2;
@@ -185,18 +196,18 @@ int ShowDestinationDialog(const char* archiveName) {
 int ShowReplaceDialog(const ReplaceInfo& info) {
   if (dialogState.replaceHook) return dialogState.replaceHook(info);
   HWND progress = static_cast<HWND>(progressWindow());
-  if (progress) SendMessageA(progress, kStopAnimation, 0, 0);
+  if (progress) SendMessageW(progress, kStopAnimation, 0, 0);
   // The shell's file icons need COM on this thread (the worker's).
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-  INT_PTR result = DialogBoxParamA(programInstance(), MAKEINTRESOURCEA(IDD_REPLACE), progress,
+  INT_PTR result = DialogBoxParamW(programInstance(), MAKEINTRESOURCEW(IDD_REPLACE), progress,
                                    replaceProc, reinterpret_cast<LPARAM>(&info));
   if (SUCCEEDED(com)) CoUninitialize();
-  if (progress) SendMessageA(progress, kPlayAnimation, 0, 0);
+  if (progress) SendMessageW(progress, kPlayAnimation, 0, 0);
   // Cancel closes the progress window once the dialog is gone, so the owner never goes
   // before the window it owns; a dialog that cannot be shown stops the run the same way
   // rather than letting files be replaced unasked.
   if (result != kReplaceYes && result != kReplaceNo && result != kReplaceAll) {
-    if (progress) SendMessageA(progress, WM_CLOSE, 0, 0);
+    if (progress) SendMessageW(progress, WM_CLOSE, 0, 0);
     return kReplaceCancel;
   }
   return static_cast<int>(result);

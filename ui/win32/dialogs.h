@@ -3,5 +3,5 @@
 #include <windows.h>
 
 // The shell's folder browser, starting at `path` when it is not empty. True when a
-// folder was chosen; its path is then in `path` (MAX_PATH bytes).
+// folder was chosen; its path is then in `path` (kPathBytes).
 bool BrowseForFolder(HWND owner, char* path);

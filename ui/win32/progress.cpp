@@ -8,6 +8,7 @@
 #include "extract/run_state.h"
 #include "res/resource.h"
 #include "sys/ui.h"
+#include "sys/win32/wide.h"
 
 namespace {
 
@@ -27,30 +28,30 @@ struct ProgressWindowState {
 };
 ProgressWindowState progressState;
 
-HINSTANCE programInstance() { return GetModuleHandleA(nullptr); }
+HINSTANCE programInstance() { return GetModuleHandleW(nullptr); }
 
 // By its full path only: the program runs elevated from download folders, where a library
 // of that name planted beside it must never be loaded.
 HMODULE loadShellLibrary() {
-  char path[MAX_PATH];
-  UINT n = GetSystemDirectoryA(path, MAX_PATH);
-  const char* name = "\\shell32.dll";
-  if (n == 0 || n + std::strlen(name) >= MAX_PATH) return nullptr;
-  if (path[n - 1] == '\\') ++name;
-  std::strcat(path, name);
-  return LoadLibraryA(path);
+  wchar_t path[MAX_PATH];
+  UINT n = GetSystemDirectoryW(path, MAX_PATH);
+  const wchar_t* name = L"\\shell32.dll";
+  if (n == 0 || n + lstrlenW(name) >= MAX_PATH) return nullptr;
+  if (path[n - 1] == L'\\') ++name;
+  lstrcatW(path, name);
+  return LoadLibraryW(path);
 }
 
 void startAnimation(HWND window) {
   ProgressWindowState& s = progressState;
   s.shellLibrary = loadShellLibrary();
   if (!s.shellLibrary) return;
-  s.animation = CreateWindowExA(0, ANIMATE_CLASSA, nullptr,
+  s.animation = CreateWindowExW(0, ANIMATE_CLASSW, nullptr,
                                 WS_CHILD | WS_VISIBLE | ACS_TRANSPARENT | ACS_AUTOPLAY, 0, 0, 0, 0,
                                 window, reinterpret_cast<HMENU>(1), s.shellLibrary, nullptr);
   if (!s.animation) return;
-  SendMessageA(s.animation, ACM_OPENA, reinterpret_cast<WPARAM>(s.shellLibrary),
-               reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(kShellAnimation)));
+  SendMessageW(s.animation, ACM_OPENW, reinterpret_cast<WPARAM>(s.shellLibrary),
+               reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(kShellAnimation)));
   SetWindowPos(s.animation, nullptr, kAnimationX, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
@@ -59,7 +60,7 @@ void initProgressWindow(HWND window, uint32_t archiveBytes) {
   s.window = window;
   s.bar = GetDlgItem(window, IDC_PROGRESS_BAR);
   s.range = archiveBytes / 1024;
-  SendMessageA(s.bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(s.range));
+  SendMessageW(s.bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(s.range));
   startAnimation(window);
   sys::setProgressWindow(window);
 }
@@ -88,14 +89,14 @@ INT_PTR CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case kProgressMessage: {
       // The position is in the unit of the range; damaged sizes must not overfill the bar.
       uint32_t position = static_cast<uint32_t>(lParam);
-      SendMessageA(s.bar, PBM_SETPOS, position < s.range ? position : s.range, 0);
+      SendMessageW(s.bar, PBM_SETPOS, position < s.range ? position : s.range, 0);
       return TRUE;
     }
     case kPlayAnimation:
-      if (s.animation) SendMessageA(s.animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 0xFFFF));
+      if (s.animation) SendMessageW(s.animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 0xFFFF));
       return TRUE;
     case kStopAnimation:
-      if (s.animation) SendMessageA(s.animation, ACM_STOP, 0, 0);
+      if (s.animation) SendMessageW(s.animation, ACM_STOP, 0, 0);
       return TRUE;
     case WM_COMMAND:
       // Cancel only asks the worker to stop; it closes the window when it has.
@@ -118,7 +119,8 @@ INT_PTR CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 namespace sys {
 
 bool CreateProgressWindow(uint32_t archiveBytes) {
-  HWND window = CreateDialogParamA(programInstance(), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
+  // A window of UTF-16 texts: the member names it shows may be any the system allows.
+  HWND window = CreateDialogParamW(programInstance(), MAKEINTRESOURCEW(IDD_PROGRESS), nullptr,
                                    progressProc, static_cast<LPARAM>(archiveBytes));
   if (!window) return false;
   ShowWindow(window, SW_SHOW);
@@ -127,26 +129,26 @@ bool CreateProgressWindow(uint32_t archiveBytes) {
 }
 
 void setProgressMemberText(const char* path) {
-  if (HWND window = static_cast<HWND>(progressWindow())) SetDlgItemTextA(window, IDC_MEMBER_PATH, path);
+  if (HWND window = static_cast<HWND>(progressWindow())) SetDlgItemTextW(window, IDC_MEMBER_PATH, Wide(path));
 }
 
 void closeProgressWindow() {
-  if (HWND window = static_cast<HWND>(progressWindow())) SendMessageA(window, WM_CLOSE, 0, 0);
+  if (HWND window = static_cast<HWND>(progressWindow())) SendMessageW(window, WM_CLOSE, 0, 0);
 }
 
 void runProgressMessageLoop() {
   MSG message;
   // GetMessage answers -1 on an error; that ends the loop rather than spinning on it.
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
     HWND window = progressState.window;
-    if (window && IsDialogMessageA(window, &message)) continue;
+    if (window && IsDialogMessageW(window, &message)) continue;
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 
 void openCrcCheckWindow() {
-  HWND window = CreateDialogParamA(programInstance(), MAKEINTRESOURCEA(IDD_CRC_CHECK), nullptr,
+  HWND window = CreateDialogParamW(programInstance(), MAKEINTRESOURCEW(IDD_CRC_CHECK), nullptr,
                                    nullptr, 0);
   progressState.crcWindow = window;
   if (!window) return;
@@ -156,20 +158,20 @@ void openCrcCheckWindow() {
 
 void setCrcCheckRange(int32_t maximum) {
   if (progressState.crcWindow)
-    SendDlgItemMessageA(progressState.crcWindow, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, maximum);
+    SendDlgItemMessageW(progressState.crcWindow, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, maximum);
 }
 
 void setCrcCheckPosition(uint32_t position) {
   if (progressState.crcWindow)
-    SendDlgItemMessageA(progressState.crcWindow, IDC_PROGRESS_BAR, PBM_SETPOS, position, 0);
+    SendDlgItemMessageW(progressState.crcWindow, IDC_PROGRESS_BAR, PBM_SETPOS, position, 0);
 }
 
 void pumpOneMessage() {
   MSG message;
-  if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return;
-  if (progressState.crcWindow && IsDialogMessageA(progressState.crcWindow, &message)) return;
+  if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) return;
+  if (progressState.crcWindow && IsDialogMessageW(progressState.crcWindow, &message)) return;
   TranslateMessage(&message);
-  DispatchMessageA(&message);
+  DispatchMessageW(&message);
 }
 
 void closeCrcCheckWindow() {

@@ -1,6 +1,6 @@
 // The "%temp%" destination on the native build: the temporary folder comes from TMPDIR,
-// and a name whose last double-byte character has the trail byte 0x5C must still get a
-// real backslash behind it.
+// and a name whose last character is 0x5C-ended in code page 932 still gets a real
+// backslash behind it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -34,14 +34,14 @@ TEST_F(TempFolder, EndsInARealBackslash) {
   struct Case {
     unsigned codePage;
     const char* tmpdir;     // UTF-8
-    const char* expected;   // ANSI path text
+    const char* expected;   // path text
   } cases[] = {
       {1252, "/tmp", "Z:\\tmp\\"},
       {1252, "/var/tmp//", "Z:\\var\\tmp\\"},
       {1252, "/", "Z:\\"},
-      // 表 is 0x95 0x5C in code page 932
-      {932, "/tmp/\xe8\xa1\xa8", "Z:\\tmp\\\x95\x5C\\"},
-      {932, "/tmp/\xe8\xa1\xa8/", "Z:\\tmp\\\x95\x5C\\"},
+      // 表, 0x95 0x5C in code page 932, is a plain character in UTF-8
+      {932, "/tmp/\xe8\xa1\xa8", "Z:\\tmp\\\xe8\xa1\xa8\\"},
+      {932, "/tmp/\xe8\xa1\xa8/", "Z:\\tmp\\\xe8\xa1\xa8\\"},
   };
   for (const Case& c : cases) {
     sys::setCodePage(c.codePage);
@@ -65,7 +65,7 @@ TEST_F(TempFolder, PrivateFolderLiesInsideADoubleByteTemporaryFolder) {
   block.deleteAfterSetup = 1;
   ASSERT_TRUE(mergeSfxConfig(block, "Z:\\dl\\pkg.exe"));
   EXPECT_TRUE(startupState.createdTempFolder);
-  EXPECT_STREQ(sfxSettings.destinationPath, "Z:\\tmp\\\x95\x5C\\~pkg.exe");
+  EXPECT_STREQ(sfxSettings.destinationPath, "Z:\\tmp\\\xe8\xa1\xa8\\~pkg.exe");
 }
 
 }  // namespace

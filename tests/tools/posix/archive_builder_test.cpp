@@ -92,8 +92,10 @@ std::vector<PlanCase> planCases() {
       {"device_name", {"t/con.txt"}, {}, {"t"}, {}, "device"},
       {"device_name_com", {"t/COM3"}, {}, {"t"}, {}, "device"},
       {"not_a_device", {"t/COM0", "t/console"}, {}, {"t"}, {"COM0", "console"}, nullptr},
-      {"not_in_code_page_932", {"t/caf\xc3\xa9.txt"}, {}, {"t"}, {}, "code page 932 cannot hold"},
-      {"emoji", {"t/\xf0\x9f\x98\x80"}, {}, {"t"}, {}, "code page 932 cannot hold"},
+      // names code page 932 cannot hold go in UTF-8, which level 0 cannot name
+      {"not_in_code_page_932", {"t/caf\xc3\xa9.txt"}, {}, {"t"}, {"caf\xc3\xa9.txt"}, nullptr},
+      {"emoji", {"t/\xf0\x9f\x98\x80"}, {}, {"t"}, {"\xf0\x9f\x98\x80"}, nullptr},
+      {"utf8_at_level0", {"t/caf\xc3\xa9.txt"}, {}, {"t"}, {}, "level 1 or 2", 0},
       {"invalid_utf8", {"t/\xff\xfe"}, {}, {"t"}, {}, "not valid UTF-8"},
       {"empty_folder_only", {}, {"t"}, {"t"}, {}, "nothing to archive"},
       {"missing", {}, {}, {"nowhere"}, {}, "cannot read"},

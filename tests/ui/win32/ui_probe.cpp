@@ -11,7 +11,9 @@
 //                                             1.5 s after the run is stopped
 //   ui_probe crc ARCHIVEBYTES CHECKEDBYTES MS CRC-check window, shown for MS
 //   ui_probe message NAME [ARGUMENT] [owned]  one message box of the table
+// Arguments are taken from the UTF-16 command line and handed on in UTF-8, as the stub does.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "extract/run_state.h"
 #include "startup/settings.h"
 #include "sys/ui.h"
+#include "sys/win32/wide.h"
 #include "ui/messages.h"
 #include "ui/win32/dialogs.h"
 
@@ -27,13 +30,8 @@ namespace {
 
 constexpr DWORD kHoldMs = 1500;  // how long a stopped stand-in worker keeps the window
 
-void print(const char* key, const char* ansiValue) {
-  wchar_t wide[1024];
-  char utf8[3072];
-  int n = MultiByteToWideChar(CP_ACP, 0, ansiValue, -1, wide, 1024);
-  if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0)
-    utf8[0] = '\0';
-  std::printf("%s=%s\n", key, utf8);
+void print(const char* key, const char* utf8Value) {
+  std::printf("%s=%s\n", key, utf8Value);
   std::fflush(stdout);
 }
 
@@ -147,15 +145,17 @@ int probeCrc(uint32_t archiveBytes, uint32_t checkedBytes, DWORD ms) {
 // The seam sees the flags and owner of each box; the box itself is the real one.
 struct ShownBox {
   unsigned flags;
-  char owner[128];
+  char owner[384];
 };
 ShownBox shownBox;
 
 int showAndRecord(sys::WindowHandle owner, const char* text, const char* caption, unsigned flags) {
   shownBox.flags = flags;
   shownBox.owner[0] = '\0';
-  if (owner) GetWindowTextA(static_cast<HWND>(owner), shownBox.owner, sizeof shownBox.owner);
-  return MessageBoxA(static_cast<HWND>(owner), text, caption, flags);
+  wchar_t ownerText[128];
+  if (owner && GetWindowTextW(static_cast<HWND>(owner), ownerText, 128))
+    sys::toUtf8(ownerText, shownBox.owner, sizeof shownBox.owner);
+  return MessageBoxW(static_cast<HWND>(owner), sys::Wide(text), sys::Wide(caption), flags);
 }
 
 const struct {
@@ -197,7 +197,16 @@ int probeMessage(const char* name, const char* argument, bool owned) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
+  int argc = 0;
+  wchar_t** wideArguments = CommandLineToArgvW(GetCommandLineW(), &argc);
+  static char texts[8][1024];
+  char* argv[8] = {};
+  if (!wideArguments || argc > 8) return 2;
+  for (int i = 0; i < argc; ++i) {
+    if (!sys::toUtf8(wideArguments[i], texts[i], sizeof texts[i])) return 2;
+    argv[i] = texts[i];
+  }
   sys::initCommonControls();
   if (argc < 3) return 2;
   const char* command = argv[1];
