@@ -99,7 +99,8 @@ bool climbFromArchiveFolder(const char16_t* wide, const char* archiveFolder, cha
 
 DestinationOutcome normalizeDestination(const char* archiveFolder) {
   char* destination = sfxSettings.destinationPath;
-  // a text that is not UTF-8 (none comes so from the system or the block) names nothing
+  // A text that is not UTF-8 names nothing; the dialog gives one for a text longer than a
+  // path, which it never cuts.
   if (pathUnits(destination) < 0) {
     copyText(destination, archiveFolder);
     return DestinationOutcome::retry;
@@ -136,9 +137,7 @@ DestinationOutcome normalizeDestination(const char* archiveFolder) {
 
   if (fits && !containsAny(toWide(composed), ";*?\"<>|")) {
     trimTrailingSpaces(composed);
-    // A destination that does not fit is never cut into a different folder. A lone lead
-    // byte at the end would swallow the appended backslash as its trail byte, and every
-    // target would then be joined to the last folder name instead of placed inside it.
+    // A destination that does not fit is never cut into a different folder.
     if (ensureTrailingBackslash(composed, kPathBytes) && pathFits(composed) &&
         (!composed[0] || endsInBackslash(composed))) {
       std::strcpy(destination, composed);
@@ -275,7 +274,7 @@ bool componentsStayInside(const char16_t* wide) {
 bool isAcceptableMemberPath(const char* destination, const char* path, char16_t* wide) {
   if (!path[0]) return false;
   // The target must fit 259 units whole; cutting it would name a different file.
-  if (pathUnits(destination) + pathUnits(path) >= kPathUnits) return false;
+  if (!joinedFits(destination, path)) return false;
   copyWide(wide, toWide(path));
   if (!wide[0]) return false;
   // Bytes that do not survive the round trip (broken double-byte pairs) would reach the

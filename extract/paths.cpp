@@ -158,7 +158,7 @@ bool expandDestinationMacro(const char* blockDestination, uint32_t deleteAfterSe
 
   // A destination that does not fit is never cut into another folder: leave it empty so
   // the archive's own folder is offered instead, and never claim a private folder.
-  if (std::strlen(folder) + std::strlen(rest) >= kPathBytes || pathUnits(folder) + pathUnits(rest) >= kPathUnits) {
+  if (std::strlen(folder) + std::strlen(rest) >= kPathBytes || !joinedFits(folder, rest)) {
     destination[0] = '\0';
     return false;
   }

@@ -15,6 +15,12 @@ inline bool pathFits(const char* text) {
   int units = pathUnits(text);
   return units >= 0 && units < kPathUnits;
 }
+// True when two texts joined stay within the system's 259 units (false when either is not
+// valid UTF-8).
+inline bool joinedFits(const char* a, const char* b) {
+  int x = pathUnits(a), y = pathUnits(b);
+  return x >= 0 && y >= 0 && x + y < kPathUnits;
+}
 
 // Conversions into process-wide scratch areas (kWideUnits units, kPathBytes bytes). Each
 // call clears and overwrites the previous result of its kind; copy before converting

@@ -28,9 +28,14 @@ void reportInvalidHeader() {
   showMessage(Message::invalidHeader);
 }
 
-// A directory or name part: at most kMaxPathPart bytes, NUL-terminated.
+// A directory or name part: at most kMaxPathPart bytes, NUL-terminated. A longer part is
+// cut for the messages only: a cut between the characters of a multi-byte name would
+// leave a shorter name that fits, another file's.
 void copyPathPart(char* part, const uint8_t* bytes, uint32_t count) {
-  if (count > kMaxPathPart) count = kMaxPathPart;
+  if (count > kMaxPathPart) {
+    count = kMaxPathPart;
+    memberHeader.nameValid = false;
+  }
   std::memcpy(part, bytes, count);
   part[count] = '\0';
 }
@@ -148,6 +153,7 @@ bool readMemberHeader(uint8_t* headerBuffer) {
   char namePart[kMaxPathPart + 1] = "";
   h.path[0] = '\0';
   h.codePage = 0;
+  h.nameValid = true;
   headerChecksum = 0;
   runningCrc16 = 0;
 
@@ -196,7 +202,8 @@ bool readMemberHeader(uint8_t* headerBuffer) {
 
   convertSeparators(namePart, h.codePage);
   convertSeparators(directoryPart, h.codePage);
-  h.nameValid = readPathText(directoryPart, namePart, h.codePage);
+  bool readable = readPathText(directoryPart, namePart, h.codePage);
+  h.nameValid = h.nameValid && readable;
   return true;
 }
 

@@ -21,8 +21,8 @@ struct MemberHeader {
   // up to three times as many in UTF-8.
   char path[2 * 3 * kMaxPathPart + 1];
   uint32_t codePage;          // of the stored name (extended header 0x46), 0: none named
-  bool nameValid;             // false: the name cannot be read in its code page (path then
-                              // holds its ASCII bytes, '?' for the others, for messages)
+  bool nameValid;             // false: the name cannot be read in its code page, or a part
+                              // was longer than kMaxPathPart (path is then for messages only)
   char methodId[6];           // e.g. "-lh5-", "-lhd-" for a directory entry
   uint32_t packedSize;        // packed data behind the header (level 1: extensions removed)
   uint32_t originalSize;

@@ -104,11 +104,7 @@ void copyConfigText(char* out, const char* field, size_t width) {
   if (n == room) {  // no terminator: cut inside the field, never a character in two
     n = room - 1;
     if (utf8) {
-      size_t start = n;
-      while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start;
-      unsigned lead = start > 0 ? static_cast<unsigned char>(text[start - 1]) : 0;
-      size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-      if (start > 0 && lead >= 0xC0 && n - (start - 1) < need) n = start - 1;
+      n = static_cast<size_t>(sys::wholeCharacters(text, static_cast<int>(n)));
     } else {
       size_t i = 0;
       while (i < n) {

@@ -68,10 +68,10 @@ bool isValidConfig(std::span<const uint8_t> block);
 
 // A fixed-width text field of the block as UTF-8 in `out` (3 × width bytes). A field that
 // begins with the UTF-8 mark EF BB BF is UTF-8 (zaroza pack writes a text that is not
-// ASCII so); any other is in the system's ANSI code page. A field without terminator is
-// taken up to its width, without a character its end cut in two. A text not valid in its
-// code page comes out empty: a setup command, for one, is never run in a form it was not
-// written in.
+// ASCII so); any other is in the system's ANSI code page. A field without terminator
+// keeps width - 1 bytes, as it always did, less a character that would be cut in two. A
+// text not valid in its code page comes out empty: a setup command, for one, is never run
+// in a form it was not written in.
 void copyConfigText(char* out, const char* field, size_t width);
 // The UTF-8 mark that opens a field written in UTF-8.
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";

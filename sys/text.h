@@ -24,6 +24,15 @@ int codePageToUtf8(unsigned codePage, const char* bytes, int count, char* out, i
 int utf8ToWide(const char* text, char16_t* out, int capacity);
 int wideToUtf8(const char16_t* text, char* out, int capacity);
 
+// Strict UTF-8: every sequence complete and in its shortest form, no surrogates, nothing
+// above U+10FFFF.
+bool validUtf8(const char* bytes, int count);
+// The length of text[0..length) without a character a byte limit cut short at its end.
+int wholeCharacters(const char* text, int length);
+// True when a UTF-16 text holds a surrogate without its partner: it names nothing that a
+// UTF-8 text could name again.
+bool lonelySurrogate(const char16_t* text);
+
 // Compares two texts ignoring case, as the file system does; 0 when equal.
 int compareIgnoreCase(const char* a, const char* b);
 

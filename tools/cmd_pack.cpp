@@ -150,21 +150,24 @@ std::string defaultStub() {
 // The block's texts as stored: an ASCII text as it is; any other in UTF-8 behind the
 // UTF-8 mark, which the stub reads the same on every system, or, with --codepage, in that
 // code page (the stub reads such a text in the system's own).
-bool encodeTexts(const std::vector<const std::string*>& in, const std::vector<std::string*>& out,
-                 const std::string& codePage) {
+// Empty when every text could be stored, else what is wrong.
+std::string encodeTexts(const std::vector<const std::string*>& in, const std::vector<std::string*>& out,
+                        const std::string& codePage) {
   for (size_t i = 0; i < in.size(); i++) {
     const std::string& text = *in[i];
     if (isAscii(text)) {
       *out[i] = text;
+    } else if (!validUtf8(text)) {
+      return "are not valid UTF-8";  // the stub would read an empty text
     } else if (codePage.empty()) {
       *out[i] = kUtf8Mark + text;
     } else if (auto e = utf8ToCodePage(text, static_cast<unsigned>(std::stoul(codePage)))) {
       *out[i] = *e;
     } else {
-      return false;
+      return "have characters that code page " + codePage + " cannot hold";
     }
   }
-  return true;
+  return "";
 }
 
 }  // namespace
@@ -216,10 +219,10 @@ int commandPack(int argc, char** argv) {
   if (s.magic.size() > 6) return usageError("--magic takes at most 6 characters");
   if (s.deleteAfterSetup && command.empty())
     std::fprintf(stderr, "zaroza pack: note: --delete-after has no effect without --command\n");
-  if (!encodeTexts({&dest, &command, &title, &prompt},
-                   {&s.destinationPath, &s.setupCommand, &s.promptTitle, &s.promptText}, codePage))
-    return usageError("--dest, --command, --title and --prompt have characters that code page " + codePage +
-                      " cannot hold");
+  if (std::string why = encodeTexts({&dest, &command, &title, &prompt},
+                                    {&s.destinationPath, &s.setupCommand, &s.promptTitle, &s.promptText}, codePage);
+      !why.empty())
+    return usageError("--dest, --command, --title and --prompt " + why);
 
   if (stubPath.empty()) stubPath = defaultStub();
   if (stubPath.empty()) return usageError("no stub found; build it (make win32) or pass --stub");

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sys/text.h"
 #include "sys/ui.h"
 
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path) {
@@ -106,17 +107,7 @@ std::optional<std::string> utf8ToCodePage(std::string_view text, unsigned codePa
   return convert(text, "UTF-8", iconvName(codePage));
 }
 
-bool validUtf8(std::string_view s) {
-  for (size_t i = 0; i < s.size();) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
-}
+bool validUtf8(std::string_view s) { return sys::validUtf8(s.data(), static_cast<int>(s.size())); }
 
 bool isAscii(std::string_view s) {
   for (char c : s)

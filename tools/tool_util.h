@@ -21,6 +21,7 @@ void releaseTemporaryFile();
 std::optional<std::string> codePageToUtf8(std::string_view bytes, unsigned codePage);
 std::optional<std::string> utf8ToCodePage(std::string_view text, unsigned codePage);
 
+// Strict UTF-8, as the stub reads it (no overlong forms, no surrogates).
 bool validUtf8(std::string_view s);
 bool isAscii(std::string_view s);
 

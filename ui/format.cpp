@@ -86,7 +86,7 @@ void applyArchiveFolderBox(char* text, bool checked, const char* archiveName) {
   if (checked) {
     ensureTrailingBackslash(text, kPathBytes);
     // A name that does not fit is not appended in part: that would name another folder.
-    if (pathUnits(text) + pathUnits(archiveName) < kPathUnits)
+    if (joinedFits(text, archiveName))
       std::strcat(text, archiveName);
   } else if (archiveName[0]) {
     removeTrailingBackslash(text);

@@ -112,24 +112,6 @@ bool tableToWide(unsigned codePage, const unsigned char* p, int count, char16_t*
   return true;
 }
 
-// Strict UTF-8: every sequence complete and minimal, no surrogates, nothing above U+10FFFF.
-bool validUtf8(const unsigned char* p, int count) {
-  for (int i = 0; i < count;) {
-    unsigned c = p[i];
-    int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + extra >= count) return false;
-    uint32_t value = extra ? c & (0x3F >> extra) : c;
-    for (int k = 1; k <= extra; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return false;
-      value = value << 6 | (p[i + k] & 0x3F);
-    }
-    static const uint32_t kLeast[4] = {0, 0x80, 0x800, 0x10000};
-    if (value < kLeast[extra] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
 }  // namespace
 
 int codePageToUtf8(unsigned codePage, const char* bytes, int count, char* out, int capacity) {
@@ -138,7 +120,7 @@ int codePageToUtf8(unsigned codePage, const char* bytes, int count, char* out, i
   const auto* p = reinterpret_cast<const unsigned char*>(bytes);
   if (codePage == 0) codePage = selectedCodePage;
   if (codePage == 65001) {
-    if (!validUtf8(p, count) || count >= capacity) return -1;
+    if (!validUtf8(bytes, count) || count >= capacity) return -1;
     std::memcpy(out, bytes, count);
     out[count] = '\0';
     return count;
@@ -166,6 +148,8 @@ int compareIgnoreCase(const char* a, const char* b) {
 
 int wideToUtf8(const char16_t* text, char* out, int capacity) {
   if (capacity <= 0) return -1;
+  out[0] = 0;
+  if (lonelySurrogate(text)) return -1;
   int n = 0;
   for (; *text; ++text) {
     uint32_t c = *text;
@@ -208,7 +192,7 @@ int wideToUtf8(const char16_t* text, char* out, int capacity) {
 int utf8ToWide(const char* text, char16_t* out, int capacity) {
   if (capacity <= 0) return -1;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
-  if (!validUtf8(p, static_cast<int>(std::strlen(text)))) {
+  if (!validUtf8(text, static_cast<int>(std::strlen(text)))) {
     out[0] = 0;
     return -1;
   }
@@ -249,7 +233,11 @@ int formatText(char* out, int capacity, const char* format, ...) {
     out[0] = '\0';
     return 0;
   }
-  return n < capacity ? n : capacity - 1;
+  if (n < capacity) return n;
+  // cut: never in the middle of a character, which would make the whole text invalid
+  n = wholeCharacters(out, capacity - 1);
+  out[n] = '\0';
+  return n;
 }
 
 }  // namespace sys

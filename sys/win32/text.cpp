@@ -46,6 +46,11 @@ int utf8ToWide(const char* text, char16_t* out, int capacity) {
 
 int wideToUtf8(const char16_t* text, char* out, int capacity) {
   if (capacity <= 0) return -1;
+  // WideCharToMultiByte would put U+FFFD in its place, naming another file.
+  if (lonelySurrogate(text)) {
+    out[0] = 0;
+    return -1;
+  }
   int n = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<const wchar_t*>(text), -1, out, capacity, nullptr,
                               nullptr);
   if (n <= 0) {
@@ -70,10 +75,17 @@ static int byteOrder(const char* a, const char* b) {
 }
 
 int compareIgnoreCase(const char* a, const char* b) {
+  // Unit by unit after upper-casing, as the file system compares names; lstrcmpi's
+  // language rules would pass over characters such as the soft hyphen.
   wchar_t x[1040], y[1040];
-  if (utf8ToWide(a, reinterpret_cast<char16_t*>(x), 1040) < 0 || utf8ToWide(b, reinterpret_cast<char16_t*>(y), 1040) < 0)
-    return byteOrder(a, b);
-  return lstrcmpiW(x, y);
+  int n = utf8ToWide(a, reinterpret_cast<char16_t*>(x), 1040);
+  int m = utf8ToWide(b, reinterpret_cast<char16_t*>(y), 1040);
+  if (n < 0 || m < 0) return byteOrder(a, b);
+  CharUpperBuffW(x, static_cast<DWORD>(n));
+  CharUpperBuffW(y, static_cast<DWORD>(m));
+  int i = 0;
+  while (x[i] && x[i] == y[i]) ++i;
+  return static_cast<int>(x[i]) - static_cast<int>(y[i]);
 }
 
 }  // namespace sys
@@ -87,8 +99,11 @@ int formatText(char* out, int capacity, const char* format, ...) {
   // The runtime's own _vsnprintf leaves the text unterminated when it fills the buffer.
   int n = _vsnprintf(out, static_cast<size_t>(capacity - 1), format, arguments);
   va_end(arguments);
-  out[capacity - 1] = '\0';
-  return n < 0 ? capacity - 1 : n;
+  if (n >= 0 && n < capacity - 1) return n;
+  // cut: never in the middle of a character, which would make the whole text invalid
+  n = wholeCharacters(out, capacity - 1);
+  out[n] = '\0';
+  return n;
 }
 
 }  // namespace sys

@@ -110,6 +110,18 @@ finish_stub
 check "destination Cancel result" "$(probe_value result)" 2
 check "destination Cancel keeps the setting" "$(probe_value destination)" 'C:\dest\'
 
+# a text longer than a path is never cut to the folder it begins with: the box leaves it
+# as typed, and OK hands on a text the destination rules refuse
+long_path="C:\\$(printf 'a%.0s' $(seq 1 255))\\sub"
+probe_start destination 'C:\dest\' data
+driver wait "$destination_caption" "$wait_ms" >/dev/null || fail "no destination dialog"
+driver settext "$destination_caption" 109 "$long_path"
+driver click "$destination_caption" 118
+check "tick on a text longer than a path" "$(control_text "$(driver wait "$destination_caption" 1000)" 109)" "$long_path"
+driver click "$destination_caption" 1
+finish_stub
+check "a text longer than a path is not cut" "$(probe_value destination)" "$(printf '\xff')"
+
 if [ -n "$dbcs_name" ]; then
   # 表 ends in byte 5C in code page 932: it must not count as a separator
   probe_start destination "C:\\$dbcs_name\\" "$dbcs_name"

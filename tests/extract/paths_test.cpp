@@ -70,6 +70,10 @@ TEST(ToWide, TextsThatDoNotFitGiveEmptyResults) {
   EXPECT_STREQ(toNarrow(longWide.c_str()), "");
   std::u16string fits(kPathBytes - 1, u'b');
   EXPECT_EQ(std::strlen(toNarrow(fits.c_str())), static_cast<size_t>(kPathBytes - 1));
+  // a surrogate without its partner names nothing a UTF-8 text can name again
+  EXPECT_STREQ(toNarrow(u"a\xD800" u"b"), "");
+  EXPECT_STREQ(toNarrow(u"a\xDC00"), "");
+  EXPECT_STREQ(toNarrow(u"\xD83D\xDE00"), "\U0001F600");
   // Each call clears the previous result of its kind.
   toWide("abcdef");
   EXPECT_EQ(wideOf("xy"), u"xy");
@@ -269,13 +273,16 @@ TEST(ExpandDestinationMacro, TooLongIsNeverCut) {
   char system[256];
   ASSERT_GT(sys::systemDirectory(system, 256), 3);
   const size_t folderLength = std::strlen(system);
-  // Folder plus the rest of a 259-byte text: always over the limit.
-  std::string text = "%SystemDir%\\" + std::string(kPathBytes - 1 - 12, 'r');
-  resetSfxSettings();
-  EXPECT_FALSE(expandDestinationMacro(text.c_str(), 1, "C:\\pkg.exe"));
-  EXPECT_STREQ(sfxSettings.destinationPath, "");
-  // Exactly 259 bytes still fit.
-  std::string fitting = "%SystemDir%" + std::string(kPathBytes - 1 - folderLength, 'f');
+  // Folder plus the rest of a 259-unit text: always over the limit, as is a rest too long
+  // to be counted at all.
+  for (int rest : {kPathUnits - 1 - 12, kWideUnits + 10}) {
+    std::string text = "%SystemDir%\\" + std::string(rest, 'r');
+    resetSfxSettings();
+    EXPECT_FALSE(expandDestinationMacro(text.c_str(), 1, "C:\\pkg.exe")) << rest;
+    EXPECT_STREQ(sfxSettings.destinationPath, "");
+  }
+  // Exactly 259 units still fit.
+  std::string fitting = "%SystemDir%" + std::string(kPathUnits - 1 - folderLength, 'f');
   resetSfxSettings();
   expandDestinationMacro(fitting.c_str(), 0, "C:\\pkg.exe");
   EXPECT_EQ(std::string(sfxSettings.destinationPath), system + fitting.substr(11));

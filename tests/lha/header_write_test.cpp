@@ -39,8 +39,11 @@ std::vector<WriteCase> writeCases() {
     cases.push_back({"nested_folder_entry", level, {"docs", "img"}, "", "-lhd-", "docs\\img\\"});
     cases.push_back({"stored", level, {"bin"}, "x.dat", "-lh0-", "bin\\x.dat"});
     cases.push_back({"shift_jis", level, {sjis}, sjis, "-lh6-", "\u30BD\u8868.txt\\\u30BD\u8868.txt", 932});
-    if (level > 0)
+    if (level > 0) {
       cases.push_back({"utf8", level, {"caf\xC3\xA9"}, "\xED\x95\x9C.txt", "-lh5-", "caf\u00E9\\\uD55C.txt", 65001});
+      // the code page the first (and only) extended header
+      cases.push_back({"utf8_top", level, {}, "\xED\x95\x9C.txt", "-lh5-", "\uD55C.txt", 65001});
+    }
   }
   return cases;
 }

@@ -251,18 +251,19 @@ TEST_F(Merge, UnterminatedTextsAreCutInsideTheirFields) {
 // A field comes in as UTF-8: behind the UTF-8 mark as it is, else from the system's code
 // page; a field's end never cuts a character in two, and a text not valid comes out empty.
 TEST_F(Merge, FieldsComeInAsUtf8) {
+  // system: the code page the row needs (0: any, the UTF-8 rows)
   const struct { unsigned system; std::string field; const char* text; } cases[] = {
       {932, std::string("a\x83\x5C" "b", 4), "a\u30BD"},  // "a", so (0x83 0x5C), "b"; no NUL
       {932, std::string("ab\x83\x5C", 4), "ab"},         // so would need the NUL's byte
       {932, std::string("ab\x83\0", 4), ""},             // a stray lead byte: not valid
       {1252, std::string("caf\xE9\0", 5), "caf\u00E9"},
-      {1252, std::string("\xEF\xBB\xBF" "caf\xC3\xA9x", 9), "caf\u00E9"},   // marked, filled: the last byte cut
-      {1252, std::string("\xEF\xBB\xBF" "\xED\x95\x9C\xED\x95", 8), "\uD55C"},  // 한 and half of 한
-      {1252, std::string("\xEF\xBB\xBF" "a\xFF\0", 6), ""},              // not UTF-8
+      {0, std::string("\xEF\xBB\xBF" "caf\xC3\xA9x", 9), "caf\u00E9"},   // marked, filled: the last byte cut
+      {0, std::string("\xEF\xBB\xBF" "\xED\x95\x9C\xED\x95", 8), "\uD55C"},  // 한 and half of 한
+      {0, std::string("\xEF\xBB\xBF" "a\xFF\0", 6), ""},              // not UTF-8
   };
   for (const auto& c : cases) {
-    sys::setCodePage(c.system);
-    if (sys::activeCodePage() != c.system) continue;
+    if (c.system) sys::setCodePage(c.system);
+    if (c.system && sys::activeCodePage() != c.system) continue;  // Windows keeps its own
     char out[3 * 16];
     copyConfigText(out, c.field.data(), c.field.size());
     EXPECT_STREQ(out, c.text) << c.system << " " << c.field;

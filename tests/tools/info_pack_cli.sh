@@ -62,6 +62,10 @@ grep -qxF "$(printf '  promptText:            "\xe5\xb1\x95\xe9\x96\x8b"')" "$wo
   fail "--codepage 932: the prompt is not shown as an unmarked text"
 expect_status 2 "pack --codepage 932 with an e-acute" "$zaroza" pack --stub "$stub" -o "$work/z.exe" --codepage 932 \
   --dest "$(printf 'C:\\Caf\xc3\xa9')" --prompt "$(printf '\xe5\xb1\x95\xe9\x96\x8b')" "$archive"
+# a text that is not UTF-8 would reach the stub as an empty one (a setup command that never runs)
+expect_status 2 "pack a command that is not UTF-8" "$zaroza" pack --stub "$stub" -o "$work/z.exe" \
+  --command "$(printf 'inst\xe9.exe')" "$archive"
+expect_text "command that is not UTF-8" "not valid UTF-8"
 
 # one flipped byte in the archive part
 cp "$work/pkg.exe" "$work/bad.exe"

@@ -42,9 +42,15 @@ void getText(HWND dialog, int control, char* out, int capacity, int units) {
   if (!sys::toUtf8(text, out, capacity)) out[0] = '\0';
 }
 
-void readDestination(HWND dialog) {
-  getText(dialog, IDC_DESTINATION_EDIT, sfxSettings.destinationPath, sizeof sfxSettings.destinationPath,
-          kPathUnits);
+// False for a text longer than a path: it is never cut (that would name a parent folder);
+// the destination then holds a text that is not UTF-8, which the destination rules refuse.
+bool readDestination(HWND dialog) {
+  wchar_t text[kPathUnits + 1];
+  UINT n = GetDlgItemTextW(dialog, IDC_DESTINATION_EDIT, text, kPathUnits + 1);
+  if (n < kPathUnits && sys::toUtf8(text, sfxSettings.destinationPath, sizeof sfxSettings.destinationPath))
+    return true;
+  std::strcpy(sfxSettings.destinationPath, "\xFF");
+  return false;
 }
 
 INT_PTR CALLBACK destinationProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -69,7 +75,7 @@ INT_PTR CALLBACK destinationProc(HWND dialog, UINT message, WPARAM wParam, LPARA
       return TRUE;
     case IDC_CREATE_ARCHIVE_FOLDER:
       if (HIWORD(wParam) != BN_CLICKED) return FALSE;
-      readDestination(dialog);
+      if (!readDestination(dialog)) return TRUE;  // the text stays as typed
       applyArchiveFolderBox(sfxSettings.destinationPath,
                             IsDlgButtonChecked(dialog, IDC_CREATE_ARCHIVE_FOLDER) == BST_CHECKED,
                             dialogState.archiveName);

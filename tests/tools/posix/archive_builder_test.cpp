@@ -97,6 +97,7 @@ std::vector<PlanCase> planCases() {
       {"emoji", {"t/\xf0\x9f\x98\x80"}, {}, {"t"}, {"\xf0\x9f\x98\x80"}, nullptr},
       {"utf8_at_level0", {"t/caf\xc3\xa9.txt"}, {}, {"t"}, {}, "level 1 or 2", 0},
       {"invalid_utf8", {"t/\xff\xfe"}, {}, {"t"}, {}, "not valid UTF-8"},
+      {"surrogate_in_utf8", {"t/\xed\xa0\x80.txt"}, {}, {"t"}, {}, "not valid UTF-8"},
       {"empty_folder_only", {}, {"t"}, {"t"}, {}, "nothing to archive"},
       {"missing", {}, {}, {"nowhere"}, {}, "cannot read"},
       {"level0_path_too_long", {"t/" + std::string(100, 'd') + "/" + std::string(131, 'n')}, {}, {"t"}, {},
