@@ -189,7 +189,9 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"UTF-8 named", "\xED\x95\x9C\xFF", "caf\xC3\xA9.txt", 65001, 0, "\uD55C\\caf\u00E9.txt", true},
         NameCase{"UTF-8 cut short", "", "a\xC3", 65001, 0, "a?", false},
         NameCase{"dots spelt overlong in UTF-8", "\xC0\xAE\xC0\xAE\xFF", "x", 65001, 0, "????\\x", false},
-        NameCase{"a code page no system has", "", "x", 12345, 0, "x", false}));
+        NameCase{"a code page no system has", "", "x", 12345, 0, "x", false},
+        NameCase{"this thread's code page: another on each machine", "", "x", 3, 0, "x", false},
+        NameCase{"the symbol code page", "", "x", 42, 0, "x", false}));
 
 TEST_F(HeaderReader, Level0WrongChecksumShowsInvalidHeader) {
   Bytes a = level0Header("-lh5-", "a", 0, 0, 0);
