@@ -3,5 +3,5 @@
 if(NOT WIN32)
   add_test(NAME lha_peer_diff
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lha/peer_diff.sh $<TARGET_FILE:zaroza> ${ZAROZA_CORPUS_DIR})
-  set_tests_properties(lha_peer_diff PROPERTIES TIMEOUT 120)
+  set_tests_properties(lha_peer_diff PROPERTIES TIMEOUT 300)  # over 50 s under the sanitizers
 endif()
