@@ -28,7 +28,15 @@
 
 namespace {
 
-constexpr DWORD kHoldMs = 1500;  // how long a stopped stand-in worker keeps the window
+// How long a stopped stand-in worker keeps the window: long enough for the harness to see
+// it still open, stretched by ZAROZA_TIME_FACTOR (10 under qemu's emulation) as every time
+// limit of the harness.
+DWORD holdMs() {
+  char factor[16] = "";
+  GetEnvironmentVariableA("ZAROZA_TIME_FACTOR", factor, sizeof factor);
+  DWORD n = static_cast<DWORD>(std::atoi(factor));
+  return 1500 * (n >= 1 && n <= 100 ? n : 1);
+}
 
 void print(const char* key, const char* utf8Value) {
   std::printf("%s=%s\n", key, utf8Value);
@@ -109,7 +117,7 @@ volatile LONG workerClosing;
 DWORD WINAPI standInWorker(void*) {
   while (readRunStatus() == kRunGoing && !loopEnded) Sleep(20);
   if (loopEnded) return 0;
-  Sleep(kHoldMs);
+  Sleep(holdMs());
   InterlockedExchange(&workerClosing, 1);
   sys::closeProgressWindow();
   return 0;
