@@ -1,13 +1,16 @@
 // Static Huffman blocks for the encoder: optimal length-limited code lengths, the three
 // length lists and the codes, in the layout decodeCharStatic reads back.
 #include <algorithm>
+#include <cmath>
 
 #include "lha/encode_state.h"
 #include "lha/huffman.h"
 
 namespace {
 
-constexpr uint32_t kMinSplitCodes = 4096;  // smaller halves never pay for a second header
+constexpr uint32_t kMinSplitCodes = 256;  // a smaller block rarely pays for its header
+constexpr uint32_t kCutStep = 32;         // cuts weighed: one every this many codes
+constexpr int64_t kListBitsPerSymbol = 2; // a used symbol's share of the length lists
 
 // The three codes of one block and what they are built from.
 struct BlockCodes {
@@ -221,6 +224,49 @@ void writeBlock(std::span<const EncodeToken> tokens, const BlockCodes& b) {
   }
 }
 
+// Plain Huffman code lengths of the n used symbols, `order` sorted by rising frequency
+// (in place, after Moffat and Katajainen: parents, then depths, in one array). False
+// when a code would exceed maxLength, which rarely happens and then takes the slower
+// package-merge.
+bool huffmanLengths(std::span<const uint32_t> frequencies, const uint16_t* order, uint32_t n, uint32_t maxLength,
+                    std::span<uint8_t> lengths) {
+  uint64_t a[kCharCodeCount];
+  for (uint32_t i = 0; i < n; ++i) a[i] = frequencies[order[i]];
+  // parents: a[next] becomes the weight of internal node next, then its parent's index
+  a[0] += a[1];
+  uint32_t root = 0, leaf = 2;
+  for (uint32_t next = 1; next < n - 1; ++next) {
+    if (leaf >= n || a[root] < a[leaf]) {
+      a[next] = a[root];
+      a[root++] = next;
+    } else {
+      a[next] = a[leaf++];
+    }
+    if (leaf >= n || (root < next && a[root] < a[leaf])) {
+      a[next] += a[root];
+      a[root++] = next;
+    } else {
+      a[next] += a[leaf++];
+    }
+  }
+  // depths of the internal nodes, root last
+  a[n - 2] = 0;
+  for (uint32_t next = n - 2; next-- > 0;) a[next] = a[a[next]] + 1;
+  // depths of the leaves, heaviest first
+  uint32_t available = 1, used = 0, depth = 0;
+  int32_t node = static_cast<int32_t>(n) - 2, next = static_cast<int32_t>(n) - 1;
+  while (available > 0) {
+    while (node >= 0 && a[node] == depth) ++used, --node;
+    while (available > used) a[next--] = depth, --available;
+    available = 2 * used;
+    ++depth;
+    used = 0;
+  }
+  if (a[0] > maxLength) return false;
+  for (uint32_t i = 0; i < n; ++i) lengths[order[i]] = static_cast<uint8_t>(a[i]);
+  return true;
+}
+
 }  // namespace
 
 void buildCodeLengths(std::span<const uint32_t> frequencies, uint32_t maxLength, std::span<uint8_t> lengths) {
@@ -233,6 +279,7 @@ void buildCodeLengths(std::span<const uint32_t> frequencies, uint32_t maxLength,
   if (n < 2) return;
   maxLength = std::min(maxLength, kMaxCodeLength);  // the arrays below hold 16 levels
   std::stable_sort(order, order + n, [&](uint16_t a, uint16_t b) { return frequencies[a] < frequencies[b]; });
+  if (huffmanLengths(frequencies, order, n, maxLength, lengths)) return;
 
   // Package-merge: the list of the deepest level holds the leaves; each level above
   // merges the leaves with the pairs of the level below. isLeaf records, per level,
@@ -296,24 +343,105 @@ void pricesFromCodes(const BlockCodes& b, CodePrices& prices) {
   }
 }
 
-// Writes tokens, whose frequencies `whole` holds, as one block or, where two codes cost
-// fewer bits, as its two halves, each considered the same way. *last receives the codes
-// of the last block written.
-void writeSplit(std::span<const EncodeToken> tokens, BlockCodes& whole, BlockCodes* last) {
-  buildCodes(whole);
+// f log2 f for every count a block can hold, in 1/256 bits, so that a cut's estimate
+// moves by whole-number table steps as tokens cross it.
+const int64_t* countLogTable() {
+  static std::vector<int64_t> table;
+  if (table.empty()) {
+    table.resize(kMaxBlockCodes + 2);
+    for (uint32_t f = 1; f < table.size(); ++f)
+      table[f] = std::llround(256 * f * std::log2(static_cast<double>(f)));
+  }
+  return table.data();
+}
+
+// One side of a cut while the cut moves: its frequencies and, kept up to date token by
+// token, what its estimate is made of.
+struct CutSide {
+  uint32_t charFrequency[kCharCodeCount];
+  uint32_t positionFrequency[kMaxPositionSlots];
+  int64_t sum;  // f log2 f over both alphabets
+  uint32_t codes, matches, used;
+};
+
+void startSide(CutSide& side, const BlockCodes* from, const int64_t* g) {
+  side = {};
+  if (!from) return;
+  std::copy(std::begin(from->charFrequency), std::end(from->charFrequency), side.charFrequency);
+  std::copy(std::begin(from->positionFrequency), std::end(from->positionFrequency), side.positionFrequency);
+  for (uint32_t f : side.charFrequency) side.sum += g[f], side.codes += f, side.used += f != 0;
+  for (uint32_t f : side.positionFrequency) side.sum += g[f], side.matches += f, side.used += f != 0;
+}
+
+inline void takeCount(uint32_t& f, CutSide& side, const int64_t* g) {
+  side.sum += g[f - 1] - g[f];
+  side.used -= f == 1;
+  --f;
+}
+
+inline void addCount(uint32_t& f, CutSide& side, const int64_t* g) {
+  side.sum += g[f + 1] - g[f];
+  side.used += f == 0;
+  ++f;
+}
+
+inline void moveToken(const EncodeToken& t, CutSide& from, CutSide& to, const int64_t* g) {
+  takeCount(from.charFrequency[t.symbol], from, g);
+  addCount(to.charFrequency[t.symbol], to, g);
+  --from.codes;
+  ++to.codes;
+  if (t.symbol > 255) {
+    uint32_t slot = positionSlot(t.position);
+    takeCount(from.positionFrequency[slot], from, g);
+    addCount(to.positionFrequency[slot], to, g);
+    --from.matches;
+    ++to.matches;
+  }
+}
+
+// Estimated bits (in 1/256) of one side as a block: the entropy of its codes and a few
+// bits for each symbol its length lists name. Position extra bits are left out: a cut
+// does not change them.
+inline int64_t estimatedBits(const CutSide& side, const int64_t* g) {
+  return g[side.codes] + g[side.matches] - side.sum + kListBitsPerSymbol * 256 * side.used;
+}
+
+// The cut of tokens into two blocks, at least kMinSplitCodes each, that looks cheapest
+// by estimatedBits, tried every kCutStep codes.
+uint32_t cheapestCut(std::span<const EncodeToken> tokens, const BlockCodes& whole) {
+  const int64_t* g = countLogTable();
+  const uint32_t codes = static_cast<uint32_t>(tokens.size());
+  CutSide left, right;
+  startSide(left, nullptr, g);
+  startSide(right, &whole, g);
+  uint32_t best = codes / 2, at = 0;
+  int64_t bestBits = INT64_MAX;
+  for (uint32_t cut = kMinSplitCodes; cut + kMinSplitCodes <= codes; cut += kCutStep) {
+    for (; at < cut; ++at) moveToken(tokens[at], right, left, g);
+    int64_t bits = estimatedBits(left, g) + estimatedBits(right, g);
+    if (bits < bestBits) {
+      bestBits = bits;
+      best = cut;
+    }
+  }
+  return best;
+}
+
+// Writes tokens, whose codes `whole` holds, as one block or, where two codes cost
+// fewer bits, cut in two where the statistics change most, each side considered the
+// same way. *last receives the codes of the last block written.
+void writeSplit(std::span<const EncodeToken> tokens, const BlockCodes& whole, BlockCodes* last) {
   const uint32_t codes = static_cast<uint32_t>(tokens.size());
   if (codes >= 2 * kMinSplitCodes) {
-    const uint32_t half = codes / 2;
     BlockCodes left, right;
-    countTokens(tokens.first(half), left);
-    for (uint32_t s = 0; s < kCharCodeCount; ++s) right.charFrequency[s] = whole.charFrequency[s] - left.charFrequency[s];
-    for (uint32_t j = 0; j < kMaxPositionSlots; ++j)
-      right.positionFrequency[j] = whole.positionFrequency[j] - left.positionFrequency[j];
+    const uint32_t cut = cheapestCut(tokens, whole);
+    countTokens(tokens.first(cut), left);
+    countTokens(tokens.subspan(cut), right);
     buildCodes(left);
     buildCodes(right);
-    if (codedBits(left, half) + codedBits(right, codes - half) < codedBits(whole, codes)) {
-      writeSplit(tokens.first(half), left, last);
-      writeSplit(tokens.subspan(half), right, last);
+    if (codedBits(left, cut) + codedBits(right, codes - cut) < codedBits(whole, codes)) {
+      writeSplit(tokens.first(cut), left, last);
+      writeSplit(tokens.subspan(cut), right, last);
       return;
     }
   }
@@ -327,6 +455,7 @@ void writeTokens(std::span<const EncodeToken> tokens, CodePrices* prices) {
   if (tokens.empty()) return;
   BlockCodes whole, last;
   countTokens(tokens, whole);
+  buildCodes(whole);
   writeSplit(tokens, whole, &last);
   if (prices) pricesFromCodes(last, *prices);
 }
