@@ -41,17 +41,17 @@ void flatScores() {
 
 void scoresFrom(const CodePrices& prices, std::span<const EncodeToken> tokens) {
   MatchScores& s = encoder.scores;
-  uint64_t literals = 0, bits = 0;
+  uint64_t literals = 0, sixteenths = 0;
   for (const EncodeToken& t : tokens)
     if (t.symbol < 256) {
       ++literals;
-      bits += prices.symbol[t.symbol];
+      sixteenths += prices.symbol[t.symbol];
     }
-  s.literal = literals ? static_cast<int32_t>(bits * 16 / literals) : 8 * 16;
-  for (uint32_t b = 0; b < 256; ++b) s.literalPrice[b] = static_cast<int32_t>(prices.symbol[b]) * 16;
+  s.literal = literals ? static_cast<int32_t>(sixteenths / literals) : 8 * 16;
+  for (uint32_t b = 0; b < 256; ++b) s.literalPrice[b] = static_cast<int32_t>(prices.symbol[b]);
   for (uint32_t l = kMinMatch; l <= kMaxMatch; ++l)
-    s.length[l] = static_cast<int32_t>(prices.symbol[l + kMatchSymbolOffset]) * 16;
-  for (uint32_t j = 0; j < kMaxPositionSlots; ++j) s.slot[j] = static_cast<int32_t>(prices.slot[j]) * 16;
+    s.length[l] = static_cast<int32_t>(prices.symbol[l + kMatchSymbolOffset]);
+  for (uint32_t j = 0; j < kMaxPositionSlots; ++j) s.slot[j] = static_cast<int32_t>(prices.slot[j]);
 }
 
 void flushTokens() {

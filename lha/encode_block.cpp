@@ -331,15 +331,28 @@ uint64_t blockBits(std::span<const EncodeToken> tokens) {
 
 namespace {
 
-void pricesFromCodes(const BlockCodes& b, CodePrices& prices) {
-  uint32_t dearest = 0;
+// Prices in sixteenths of a bit: the code lengths, or with `fractional`, halfway between
+// them and the share of the block each symbol has (-log2 of it), which tells apart the
+// many choices whole bits would price alike. Symbols the block does not use cost a bit
+// more than its dearest code.
+void pricesFromCodes(const BlockCodes& b, CodePrices& prices, bool fractional = false) {
+  uint32_t codes = 0, matches = 0, dearest = 0;
+  for (uint32_t s = 0; s < kCharCodeCount; ++s) codes += b.charFrequency[s];
+  for (uint32_t j = 0; j < encoder.positionCodeCount; ++j) matches += b.positionFrequency[j];
+  auto price = [fractional](uint32_t length, uint32_t f, uint32_t total) {
+    if (!fractional) return 16 * length;
+    return static_cast<uint32_t>(std::lround(8 * length + 8 * std::log2(static_cast<double>(total) / f)));
+  };
   for (uint8_t l : b.charLength) dearest = std::max<uint32_t>(dearest, l);
-  for (uint32_t s = 0; s < kCharCodeCount; ++s) prices.symbol[s] = b.charFrequency[s] ? b.charLength[s] : dearest + 1;
+  for (uint32_t s = 0; s < kCharCodeCount; ++s) {
+    const uint32_t f = b.charFrequency[s];
+    prices.symbol[s] = f ? price(b.charLength[s], f, codes) : 16 * (dearest + 1);
+  }
   dearest = 0;
   for (uint32_t j = 0; j < encoder.positionCodeCount; ++j) dearest = std::max<uint32_t>(dearest, b.positionLength[j]);
   for (uint32_t j = 0; j < kMaxPositionSlots; ++j) {
-    uint32_t bits = j < encoder.positionCodeCount && b.positionFrequency[j] ? b.positionLength[j] : dearest + 1;
-    prices.slot[j] = bits + slotExtraBits(j);
+    const uint32_t f = j < encoder.positionCodeCount ? b.positionFrequency[j] : 0;
+    prices.slot[j] = (f ? price(b.positionLength[j], f, matches) : 16 * (dearest + 1)) + 16 * slotExtraBits(j);
   }
 }
 
@@ -427,10 +440,11 @@ uint32_t cheapestCut(std::span<const EncodeToken> tokens, const BlockCodes& whol
   return best;
 }
 
-// Writes tokens, whose codes `whole` holds, as one block or, where two codes cost
-// fewer bits, cut in two where the statistics change most, each side considered the
-// same way. *last receives the codes of the last block written.
-void writeSplit(std::span<const EncodeToken> tokens, const BlockCodes& whole, BlockCodes* last) {
+// Cuts tokens, whose codes `whole` holds, into blocks: in two where the statistics
+// change most when two codes cost fewer bits than one, each side considered the same
+// way. Hands each block and its codes to `visit`, in order.
+template <typename Visit>
+void splitBlocks(std::span<const EncodeToken> tokens, const BlockCodes& whole, Visit& visit) {
   const uint32_t codes = static_cast<uint32_t>(tokens.size());
   if (codes >= 2 * kMinSplitCodes) {
     BlockCodes left, right;
@@ -440,29 +454,51 @@ void writeSplit(std::span<const EncodeToken> tokens, const BlockCodes& whole, Bl
     buildCodes(left);
     buildCodes(right);
     if (codedBits(left, cut) + codedBits(right, codes - cut) < codedBits(whole, codes)) {
-      writeSplit(tokens.first(cut), left, last);
-      writeSplit(tokens.subspan(cut), right, last);
+      splitBlocks(tokens.first(cut), left, visit);
+      splitBlocks(tokens.subspan(cut), right, visit);
       return;
     }
   }
-  writeBlock(tokens, whole);
-  *last = whole;
+  visit(tokens, whole);
+}
+
+// The same for any number of codes: more than a block holds are first cut into equal
+// pieces of at most 65,535.
+template <typename Visit>
+void splitBlocks(std::span<const EncodeToken> tokens, Visit visit) {
+  uint32_t pieces = static_cast<uint32_t>((tokens.size() + kMaxBlockCodes - 1) / kMaxBlockCodes);
+  for (; pieces > 0; --pieces) {
+    std::span<const EncodeToken> piece = tokens.first((tokens.size() + pieces - 1) / pieces);
+    tokens = tokens.subspan(piece.size());
+    BlockCodes whole;
+    countTokens(piece, whole);
+    buildCodes(whole);
+    splitBlocks(piece, whole, visit);
+  }
 }
 
 }  // namespace
 
 void writeTokens(std::span<const EncodeToken> tokens, CodePrices* prices) {
-  if (tokens.empty()) return;
-  BlockCodes whole, last;
-  countTokens(tokens, whole);
-  buildCodes(whole);
-  writeSplit(tokens, whole, &last);
-  if (prices) pricesFromCodes(last, *prices);
+  // the prices are those of the last block
+  splitBlocks(tokens, [&](std::span<const EncodeToken> block, const BlockCodes& b) {
+    writeBlock(block, b);
+    if (prices) pricesFromCodes(b, *prices);
+  });
+}
+
+void blockEnds(std::span<const EncodeToken> tokens, std::vector<uint32_t>& ends) {
+  ends.clear();
+  uint32_t end = 0;
+  splitBlocks(tokens, [&](std::span<const EncodeToken> block, const BlockCodes&) {
+    end += static_cast<uint32_t>(block.size());
+    ends.push_back(end);
+  });
 }
 
 void pricesOf(std::span<const EncodeToken> tokens, CodePrices& prices) {
   BlockCodes b;
   countTokens(tokens, b);
   buildCodes(b);
-  pricesFromCodes(b, prices);
+  pricesFromCodes(b, prices, true);
 }

@@ -12,13 +12,21 @@ struct BestParams {
   uint32_t treeDepth;    // tree nodes visited per position
   uint32_t niceLength;   // a match this long is taken whole, its shorter forms not priced
   uint32_t passes;       // parses per range; each after the first uses the last one's prices
+  uint32_t blockPasses;  // parses per block after the cut, by the block's own prices
 };
 
-constexpr BestParams kBestParams = {64, 128, 3};
+// -lh5-'s small dictionary leaves the least to find: it gets the most parses
+constexpr BestParams kBestParamsLh5 = {64, 128, 3, 2};
+constexpr BestParams kBestParamsWide = {64, 128, 2, 1};
 
-constexpr uint32_t kTargetCodes = 60000;      // codes aimed at per range (one block)
-constexpr uint32_t kMinRangeBytes = 16384;
+inline const BestParams& bestParams() {
+  return encoder.method == kMethodLh5 ? kBestParamsLh5 : kBestParamsWide;
+}
+
+constexpr uint32_t kTargetCodes = 60000;  // codes aimed at per range
 constexpr uint32_t kMaxRangeBytes = 512 * 1024;
+
+constexpr uint32_t kMinRangeBytes = 16384;
 constexpr uint32_t kMaxPairsPerPosition = kMaxMatch;
 
 
@@ -37,7 +45,7 @@ uint32_t treeMatches(uint32_t cur, uint32_t limit, MatchPair* out) {
   const uint32_t low = oldestCandidate(cur);
   uint32_t best = kMinMatch - 1;
   uint32_t count = 0;
-  for (uint32_t depth = kBestParams.treeDepth;; --depth) {
+  for (uint32_t depth = bestParams().treeDepth;; --depth) {
     if (candidate <= low || depth == 0) {
       *smaller = *larger = 0;
       break;
@@ -105,27 +113,48 @@ void greedyTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens) {
   }
 }
 
-inline void relax(uint32_t target, uint32_t bits, uint16_t symbol, uint16_t position) {
+// A code as the parse stores it: symbol in the low half, position in the high half.
+inline uint32_t packedToken(uint32_t symbol, uint32_t position) { return symbol | position << 16; }
+
+inline void relax(uint32_t target, uint32_t bits, uint32_t token) {
   OptimalParse& o = encoder.optimal;
   if (bits < o.cost[target]) {
     o.cost[target] = bits;
-    o.arrival[target] = {symbol, position};
+    o.arrival[target] = token;
   }
 }
 
-// The cheapest path through the n bytes at `from` under the current prices.
-void cheapestTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens) {
+// relax for the lengths from..to of matches at distance position + 1 from offset i;
+// without branches, so that the compiler can do several lengths at once.
+inline void relaxLengths(uint32_t i, uint32_t from, uint32_t to, uint32_t withPosition, uint32_t position) {
+  OptimalParse& o = encoder.optimal;
+  uint32_t* __restrict cost = o.cost.data() + i;
+  uint32_t* __restrict arrival = o.arrival.data() + i;
+  const uint32_t* __restrict price = o.prices.symbol + kMatchSymbolOffset;
+  const uint32_t token = packedToken(kMatchSymbolOffset, position);
+  for (uint32_t l = from; l <= to; ++l) {
+    uint32_t bits = withPosition + price[l];
+    uint32_t old = cost[l];
+    cost[l] = bits < old ? bits : old;
+    arrival[l] = bits < old ? token + l : arrival[l];
+  }
+}
+
+// The cheapest path under the current prices through the n bytes at range offset `at`
+// of the range that starts at window index `from`.
+void cheapestTokens(uint32_t from, uint32_t at, uint32_t n, std::vector<EncodeToken>& tokens) {
   OptimalParse& o = encoder.optimal;
   const CodePrices& p = o.prices;
-  const uint8_t* w = encoder.window.data();
-  const uint32_t nice = kBestParams.niceLength;
+  const uint8_t* w = encoder.window.data() + from + at;
+  const uint32_t* pairStart = o.pairStart.data() + at;
+  const uint32_t nice = bestParams().niceLength;
   o.cost.assign(n + 1, UINT32_MAX);
   o.arrival.resize(n + 1);
   o.cost[0] = 0;
   for (uint32_t i = 0; i < n; ++i) {
     const uint32_t base = o.cost[i];
-    relax(i + 1, base + p.symbol[w[from + i]], w[from + i], 0);
-    uint32_t first = o.pairStart[i], last = o.pairStart[i + 1];
+    relax(i + 1, base + p.symbol[w[i]], w[i]);
+    uint32_t first = pairStart[i], last = pairStart[i + 1];
     if (first == last) continue;
     const uint32_t remain = n - i;
     const MatchPair& longest = o.pairs[last - 1];
@@ -133,30 +162,52 @@ void cheapestTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens)
       uint32_t length = std::min<uint32_t>(longest.length, remain);
       if (length >= kMinMatch)
         relax(i + length, base + p.symbol[length + kMatchSymbolOffset] + p.slot[positionSlot(longest.position)],
-              static_cast<uint16_t>(length + kMatchSymbolOffset), longest.position);
+              packedToken(length + kMatchSymbolOffset, longest.position));
       continue;
     }
     uint32_t shorter = kMinMatch - 1;
     for (uint32_t k = first; k < last && shorter < remain; ++k) {
       uint32_t length = std::min<uint32_t>(o.pairs[k].length, remain);
       uint32_t withPosition = base + p.slot[positionSlot(o.pairs[k].position)];
-      for (uint32_t l = shorter + 1; l <= length; ++l)
-        relax(i + l, withPosition + p.symbol[l + kMatchSymbolOffset], static_cast<uint16_t>(l + kMatchSymbolOffset),
-              o.pairs[k].position);
+      relaxLengths(i, shorter + 1, length, withPosition, o.pairs[k].position);
       shorter = std::max(shorter, length);
     }
   }
   tokens.clear();
   for (uint32_t i = n; i > 0;) {
-    const EncodeToken& t = o.arrival[i];
+    EncodeToken t = {static_cast<uint16_t>(o.arrival[i]), static_cast<uint16_t>(o.arrival[i] >> 16)};
     tokens.push_back(t);
     i -= t.symbol > 255 ? t.symbol - kMatchSymbolOffset : 1;
   }
   std::reverse(tokens.begin(), tokens.end());
 }
 
-// Codes the n bytes at `from`: parses again with the prices of the previous parse while
-// that makes the codes smaller, and writes the smallest.
+// Parses the n bytes at range offset `at` again with the prices of the previous parse
+// while that makes the codes smaller; `tokens` holds the previous parse and receives the
+// smallest.
+void improveTokens(uint32_t from, uint32_t at, uint32_t n, std::vector<EncodeToken>& tokens, uint32_t passes) {
+  OptimalParse& o = encoder.optimal;
+  uint64_t keptBits = blockBits(tokens);
+  for (uint32_t pass = 0; pass < passes; ++pass) {
+    pricesOf(tokens, o.prices);
+    cheapestTokens(from, at, n, o.tokens);
+    uint64_t bits = blockBits(o.tokens);
+    if (bits >= keptBits) break;
+    keptBits = bits;
+    tokens.swap(o.tokens);
+  }
+}
+
+// Bytes the codes cover.
+uint32_t bytesOf(std::span<const EncodeToken> tokens) {
+  uint32_t n = 0;
+  for (const EncodeToken& t : tokens) n += t.symbol > 255 ? t.symbol - kMatchSymbolOffset : 1;
+  return n;
+}
+
+// Codes the n bytes at `from`: parses them as one block until the parse settles, cuts
+// the codes into blocks where their statistics change, and parses each block again by
+// its own prices.
 void codeRange(uint32_t from, uint32_t n) {
   OptimalParse& o = encoder.optimal;
   if (!o.havePrices) {
@@ -164,24 +215,22 @@ void codeRange(uint32_t from, uint32_t n) {
     pricesOf(o.tokens, o.prices);
     o.havePrices = true;
   }
-  uint64_t keptBits = UINT64_MAX;
-  for (uint32_t pass = 0; pass < kBestParams.passes; ++pass) {
-    cheapestTokens(from, n, o.tokens);
-    uint64_t bits = blockBits(o.tokens);
-    if (bits >= keptBits) break;
-    keptBits = bits;
-    o.kept.swap(o.tokens);
-    pricesOf(o.kept, o.prices);
+  cheapestTokens(from, 0, n, o.kept);
+  improveTokens(from, 0, n, o.kept, bestParams().passes - 1);
+  blockEnds(o.kept, o.ends);
+  uint32_t start = 0, at = 0;
+  for (uint32_t end : o.ends) {
+    std::span<const EncodeToken> block(o.kept.data() + start, end - start);
+    uint32_t bytes = bytesOf(block);
+    o.blockTokens.assign(block.begin(), block.end());
+    if (o.ends.size() > 1) improveTokens(from, at, bytes, o.blockTokens, bestParams().blockPasses);
+    writeTokens(o.blockTokens);
+    start = end;
+    at += bytes;
   }
-  // a block holds at most 65,535 codes
-  std::span<const EncodeToken> rest(o.kept);
-  uint32_t blocks = static_cast<uint32_t>((rest.size() + kMaxBlockCodes - 1) / kMaxBlockCodes);
-  for (; blocks > 0; --blocks) {
-    size_t take = (rest.size() + blocks - 1) / blocks;
-    writeTokens(rest.first(take));
-    rest = rest.subspan(take);
-  }
-  // the next range aims at one full block
+  // the next range starts from the prices of the last block
+  pricesOf(o.blockTokens, o.prices);
+  // the next range aims at kTargetCodes codes
   uint64_t next = o.kept.empty() ? kMaxRangeBytes : uint64_t{n} * kTargetCodes / o.kept.size();
   o.rangeBytes = static_cast<uint32_t>(std::clamp<uint64_t>(next, kMinRangeBytes, kMaxRangeBytes));
 }

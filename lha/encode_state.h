@@ -51,8 +51,8 @@ struct HashChain {
   std::vector<uint16_t> links;  // per ring slot: distance to the next older one (0 = none)
 };
 
-// Prices of the codes for a parse: bits of each character/length symbol and of each
-// position code with its extra bits.
+// Prices of the codes for a parse, in sixteenths of a bit: each character/length symbol
+// and each position code with its extra bits.
 struct CodePrices {
   uint32_t symbol[510];
   uint32_t slot[kMaxPositionSlots];
@@ -67,8 +67,9 @@ struct OptimalParse {
   std::vector<uint32_t> pairStart;   // pairs of range offset i: pairStart[i] .. pairStart[i+1]
   std::vector<MatchPair> pairs;
   std::vector<uint32_t> cost;        // cheapest bits to reach range offset i
-  std::vector<EncodeToken> arrival;  // the code that ends at offset i on that path
-  std::vector<EncodeToken> tokens, kept;
+  std::vector<uint32_t> arrival;     // the code that ends at offset i on that path (packed)
+  std::vector<EncodeToken> tokens, kept, blockTokens;
+  std::vector<uint32_t> ends;        // block ends in kept, in codes
   CodePrices prices;
   bool havePrices;
   uint32_t rangeBytes;
@@ -191,9 +192,13 @@ inline void putBits(uint32_t value, uint32_t count) {
   }
 }
 
-// Writes the codes as one or more blocks, split where separate codes cost fewer bits.
-// With `prices`, also the prices of the codes as one block.
+// Writes the codes, any number of them, as one or more blocks, split where separate
+// codes cost fewer bits.
+// With `prices`, also the prices of the last block's codes.
 void writeTokens(std::span<const EncodeToken> tokens, CodePrices* prices = nullptr);
+
+// Where writeTokens cuts the codes into blocks: the end of each block, in codes.
+void blockEnds(std::span<const EncodeToken> tokens, std::vector<uint32_t>& ends);
 
 // Code lengths of at most maxLength bits that minimise the coded size of `frequencies`
 // (package-merge). Symbols of frequency 0 get 0; so does a lone used symbol, which the
@@ -203,8 +208,9 @@ void buildCodeLengths(std::span<const uint32_t> frequencies, uint32_t maxLength,
 // Bits of the codes when sent as one block with their own Huffman codes.
 uint64_t blockBits(std::span<const EncodeToken> tokens);
 
-// Prices from the frequencies of tokens; symbols the tokens do not use are priced a bit
-// above the dearest one used, so a parse may still take them up.
+// Prices from the frequencies of tokens, halfway between their code lengths and their
+// shares; symbols the tokens do not use are priced a bit above the dearest one used, so
+// a parse may still take them up.
 void pricesOf(std::span<const EncodeToken> tokens, CodePrices& prices);
 
 // The optimal parse of --best: codes everything up to `end`, or when not final, as far
