@@ -450,7 +450,9 @@ void splitBlocks(std::span<const EncodeToken> tokens, const BlockCodes& whole, V
     BlockCodes left, right;
     const uint32_t cut = cheapestCut(tokens, whole);
     countTokens(tokens.first(cut), left);
-    countTokens(tokens.subspan(cut), right);
+    for (uint32_t s = 0; s < kCharCodeCount; ++s) right.charFrequency[s] = whole.charFrequency[s] - left.charFrequency[s];
+    for (uint32_t j = 0; j < kMaxPositionSlots; ++j)
+      right.positionFrequency[j] = whole.positionFrequency[j] - left.positionFrequency[j];
     buildCodes(left);
     buildCodes(right);
     if (codedBits(left, cut) + codedBits(right, codes - cut) < codedBits(whole, codes)) {

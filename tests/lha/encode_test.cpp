@@ -82,6 +82,18 @@ Bytes farRepeats(size_t n, uint32_t seed) {
   return out;
 }
 
+// Text, records, runs and noise in turn: statistics that change, where blocks are cut
+// and each block is parsed by its own prices.
+Bytes shifting(size_t n, uint32_t seed) {
+  Bytes out;
+  for (Bytes (*make)(size_t, uint32_t) : {wordText, records, runs, noise}) {
+    Bytes part = make(n / 4 + 1, seed);
+    out.insert(out.end(), part.begin(), part.end());
+  }
+  out.resize(n);
+  return out;
+}
+
 struct Input {
   const char* name;
   Bytes (*make)(size_t, uint32_t);
@@ -99,6 +111,7 @@ const Input kInputs[] = {
     {"noise", noise, 70000},
     {"runs", runs, 400000},
     {"far", farRepeats, 400000},
+    {"shifting", shifting, 600000},
     // around each dictionary size
     {"text_8191", wordText, 8191},
     {"text_8192", wordText, 8192},
@@ -193,7 +206,7 @@ TEST(Encoder, MembersAreIndependentAndFeedingDoesNotMatter) {
 // --best prices every parse by the code lengths it leads to: it must never lose to the
 // fast parse on data with room for choice.
 TEST(Encoder, BestIsSmallerThanFast) {
-  for (const Bytes& input : {wordText(500000, 5), records(500000, 5)})
+  for (const Bytes& input : {wordText(500000, 5), records(500000, 5), shifting(500000, 5)})
     for (uint32_t m : {kMethodLh5, kMethodLh6, kMethodLh7}) {
       size_t fast = encodeMember(m, EncodeEffort::fast, input).size();
       size_t best = encodeMember(m, EncodeEffort::best, input).size();
@@ -328,6 +341,42 @@ TEST(BlockWriter, CodesOfNoBitsNeverEndOnAByte) {
       writeTokens(*tokens);
       EXPECT_NE(encoder.bitCount % 8, 0u) << start;
     }
+}
+
+// Codes from two alphabets in turn are cut where the alphabet changes and nowhere else
+// (each side alone gains nothing from a second header), and the blocks decode back.
+TEST(BlockWriter, CutsWhereTheStatisticsChange) {
+  std::mt19937 r(5);
+  std::vector<EncodeToken> tokens;
+  Bytes expected;
+  for (uint32_t k = 0; k < 40000; ++k) {
+    uint8_t byte = static_cast<uint8_t>(k < 15008 ? 'a' + r() % 8 : 'p' + r() % 11);
+    tokens.push_back({byte, 0});
+    expected.push_back(byte);
+  }
+  ASSERT_TRUE(startEncoder(kMethodLh5, EncodeEffort::fast));
+  std::vector<uint32_t> ends;
+  blockEnds(tokens, ends);
+  EXPECT_EQ(ends, (std::vector<uint32_t>{15008, 40000}));
+  writeTokens(tokens);
+  finishEncoder();
+  Bytes packed = encoderOutput();
+  encoderOutput().clear();
+  DecodeResult d = decodeBytes(kMethodLh5, packed, static_cast<uint32_t>(packed.size()), 40000);
+  EXPECT_TRUE(d.output == expected);
+}
+
+// More codes than a block holds are cut into blocks of at most 65,535.
+TEST(BlockWriter, NoBlockHoldsMoreThanItsSizeField) {
+  std::mt19937 r(9);
+  std::vector<EncodeToken> tokens(200000);
+  for (auto& t : tokens) t = {static_cast<uint16_t>(r() % 256), 0};
+  ASSERT_TRUE(startEncoder(kMethodLh7, EncodeEffort::fast));
+  std::vector<uint32_t> ends;
+  blockEnds(tokens, ends);
+  ASSERT_FALSE(ends.empty());
+  EXPECT_EQ(ends.back(), 200000u);
+  for (size_t k = 0; k < ends.size(); ++k) EXPECT_LE(ends[k] - (k ? ends[k - 1] : 0), kMaxBlockCodes) << k;
 }
 
 }  // namespace
