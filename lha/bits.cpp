@@ -2,6 +2,8 @@
 // bytes after that, and 0xFF bytes when the file itself ends first.
 #include "lha/bits.h"
 
+#include <cstring>
+
 #include "lha/decode.h"
 #include "lha/stream.h"
 
@@ -28,27 +30,22 @@ void initBitReader() {
 
 void refillBits() {
   BitReader& r = bitReader;
-  ArchiveStream& s = archiveStream;
-  uint32_t wanted = (64 - r.available) >> 3;  // whole bytes that fit
-  if (wanted == 0) return;
-  if (r.packedRemaining >= wanted && s.filled - s.position >= 8) {
-    const uint8_t* p = s.buffer + s.position;
-    uint64_t v = static_cast<uint64_t>(p[0]) << 56 | static_cast<uint64_t>(p[1]) << 48 |
-                 static_cast<uint64_t>(p[2]) << 40 | static_cast<uint64_t>(p[3]) << 32 |
-                 static_cast<uint64_t>(p[4]) << 24 | static_cast<uint64_t>(p[5]) << 16 |
-                 static_cast<uint64_t>(p[6]) << 8 | static_cast<uint64_t>(p[7]);
-    v &= ~uint64_t{0} << (64 - 8 * wanted);
-    r.window |= v >> r.available;
-    r.available += 8 * wanted;
-    s.position += wanted;
-    r.packedRemaining -= wanted;
-    return;
-  }
+  if (r.available > 56) return;  // no whole byte fits
+  r.window = refillWindow(r.window, r.available);
+  r.available = 64 - ((64 - r.available) & 7);
+}
+
+namespace {
+
+// Byte by byte near the end of the packed bytes or of the stream's buffer, with the fed
+// bytes and their check. Kept apart, so the loads above need no registers saved.
+[[gnu::noinline]] uint64_t refillWindowSlowly(uint64_t window, uint32_t available) {
+  BitReader& r = bitReader;
   // The fed bytes are the last ones in, so the window still holds those not taken. Once
   // the decoder has taken more of them than the look-ahead, the frame ends the member after
   // the code at hand (checked where the frame checks the member's size: no cost per code).
-  if (r.fedBytes != 0 && 8 * r.fedBytes > r.available + kLookAheadBits) decoderState.outputLimit = 0;
-  while (r.available <= 56) {
+  if (r.fedBytes != 0 && 8 * r.fedBytes > available + kLookAheadBits) decoderState.outputLimit = 0;
+  for (; available <= 56; available += 8) {
     uint32_t byte = 0;
     int32_t got = -1;
     if (r.packedRemaining != 0) {
@@ -57,7 +54,24 @@ void refillBits() {
       byte = static_cast<uint32_t>(got) & 0xFF;  // 0xFF once the file itself has ended
     }
     if (got < 0) ++r.fedBytes;
-    r.window |= static_cast<uint64_t>(byte) << (56 - r.available);
-    r.available += 8;
+    window |= static_cast<uint64_t>(byte) << (56 - available);
   }
+  return window;
+}
+
+}  // namespace
+
+uint64_t refillWindow(uint64_t window, uint32_t available) {
+  BitReader& r = bitReader;
+  ArchiveStream& s = archiveStream;
+  if (r.packedRemaining < 8 || s.filled - s.position < 8) return refillWindowSlowly(window, available);
+  // Eight bytes in one load: those beyond the ones taken are the stream's next bytes, and
+  // stay below the window's valid bits until they are taken.
+  uint64_t v;
+  std::memcpy(&v, s.buffer + s.position, 8);
+  v = __builtin_bswap64(v);  // the stream is most significant bit first
+  uint32_t wanted = (64 - available) >> 3;  // whole bytes that fit
+  s.position += wanted;
+  r.packedRemaining -= wanted;
+  return window | v >> available;
 }

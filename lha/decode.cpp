@@ -20,20 +20,22 @@ ProgressReport progressReport;
 
 namespace {
 
+void runDecodeLoop(const DecodeMethodRecord& m);
+
 // Every method of the system, with the parameters its decoder takes.
 const DecodeMethodRecord kDecodeMethods[] = {
-    // method      code   stored dictBits lenOff posCodes posBits start decodeChar decodePosition
-    {kMethodLh0, "lh0", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-    {kMethodLh1, "lh1", false, 12, 253, 64, 0, startLh1, decodeCharAdaptive, decodePositionFixed},
-    {kMethodLh2, "lh2", false, 13, 253, 0, 0, startLh2, decodeCharAdaptive, decodePositionAdaptive},
-    {kMethodLh3, "lh3", false, 13, 253, 128, 0, startLh3, decodeCharLh3, decodePositionFixed},
-    {kMethodLh4, "lh4", false, 12, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLh5, "lh5", false, 13, 253, 14, 4, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLh6, "lh6", false, 15, 253, 16, 5, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLh7, "lh7", false, 16, 253, 17, 5, startStatic, decodeCharStatic, decodePositionStatic},
-    {kMethodLzs, "lzs", false, 11, 254, 0, 0, startLzs, decodeCharLzs, decodePositionLzs},
-    {kMethodLz4, "lz4", true, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-    {kMethodLz5, "lz5", false, 12, 253, 0, 0, startLz5, decodeCharLz5, decodePositionLz5},
+    // method      code   stored dictBits lenOff posCodes posBits start decodeChar decodePosition run
+    {kMethodLh0, "lh0", true, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
+    {kMethodLh1, "lh1", false, 12, 253, 64, 0, startLh1, decodeCharAdaptive, decodePositionFixed, runDecodeLoop},
+    {kMethodLh2, "lh2", false, 13, 253, 0, 0, startLh2, decodeCharAdaptive, decodePositionAdaptive, runDecodeLoop},
+    {kMethodLh3, "lh3", false, 13, 253, 128, 0, startLh3, decodeCharLh3, decodePositionFixed, runDecodeLoop},
+    {kMethodLh4, "lh4", false, 12, 253, 14, 4, startStatic, nullptr, nullptr, runStaticLoop},
+    {kMethodLh5, "lh5", false, 13, 253, 14, 4, startStatic, nullptr, nullptr, runStaticLoop},
+    {kMethodLh6, "lh6", false, 15, 253, 16, 5, startStatic, nullptr, nullptr, runStaticLoop},
+    {kMethodLh7, "lh7", false, 16, 253, 17, 5, startStatic, nullptr, nullptr, runStaticLoop},
+    {kMethodLzs, "lzs", false, 11, 254, 0, 0, startLzs, decodeCharLzs, decodePositionLzs, runDecodeLoop},
+    {kMethodLz4, "lz4", true, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
+    {kMethodLz5, "lz5", false, 12, 253, 0, 0, startLz5, decodeCharLz5, decodePositionLz5, runDecodeLoop},
 };
 
 constexpr uint32_t kStoredPiece = 32768;
@@ -144,7 +146,7 @@ void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize) {
   d.dictionarySize = uint32_t{1} << m->dictionaryBits;
   d.positionCodeCount = m->positionCodeCount;
   d.positionCountBits = m->positionCountBits;
-  d.dictionary = static_cast<uint8_t*>(std::malloc(d.dictionarySize));
+  d.dictionary = static_cast<uint8_t*>(std::malloc(2 * d.dictionarySize + kDictionarySlack));
   if (!d.dictionary) {
     // Without a dictionary nothing can be decoded; stop the run like a failed write.
     stopRun(kRunFailed);
@@ -154,7 +156,7 @@ void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize) {
   m->start();
   d.writePos = 0;
   d.producedCount = 0;
-  if (originalSize != 0) runDecodeLoop(*m);
+  if (originalSize != 0) m->run(*m);
   std::free(d.dictionary);
   d.dictionary = nullptr;
 }

@@ -35,6 +35,9 @@ struct DecodeMethodRecord {
   void (*start)();
   uint16_t (*decodeChar)();
   uint16_t (*decodePosition)();
+  // The dictionary loop: the frame's, through decodeChar and decodePosition, or a
+  // method's own (the static methods, most archives' bulk, decode their codes inline).
+  void (*run)(const DecodeMethodRecord&);
 };
 
 // The record of a method code, or null for 11 and for codes the table does not list.
@@ -56,9 +59,15 @@ void decodeMember(uint32_t method, uint32_t packedSize, uint32_t originalSize);
 // member (damaged data); the frame then flushes what it has and ends the member.
 constexpr uint16_t kEndOfMemberCode = 0xFFFF;
 
+// Bytes the dictionary buffer holds beyond two dictionaries: a loop may let a match run
+// past the end of its ring (the longest match) and copy up to sixteen bytes past that.
+constexpr uint32_t kDictionarySlack = 256 + 16;
+
 // Frame state of the member being decoded (one member at a time).
 struct DecoderState {
   const DecodeMethodRecord* record;
+  // 2 * dictionarySize + kDictionarySlack bytes, of which the frame's loop uses the
+  // first dictionarySize; the first dictionarySize are spaces at the start
   uint8_t* dictionary;
   uint32_t dictionarySize;
   // writePos and producedCount are brought up to date before every decodePosition

@@ -68,12 +68,16 @@ inline uint16_t decodeTableCode(bool chars, uint32_t alphabet) {
 inline uint16_t decodeCharCode(uint32_t alphabet) { return decodeTableCode(true, alphabet); }
 inline uint16_t decodeSmallCode(uint32_t alphabet) { return decodeTableCode(false, alphabet); }
 
+struct DecodeMethodRecord;
+
 // Method start for -lh4- to -lh7-: every member begins with a block header.
 void startStatic();
-// A literal byte (0..255) or a match length code (256..509).
-uint16_t decodeCharStatic();
-// p = match distance - 1.
-uint16_t decodePositionStatic();
+// The dictionary loop of -lh4- to -lh7-: block headers, then per code a literal byte
+// (0..255) or a match length code (256..509) followed by its position.
+void runStaticLoop(const DecodeMethodRecord& m);
+// A block's code count and its three length lists; false for a zero count, which only
+// damaged or exhausted data hold.
+bool readStaticBlockHeader();
 
 // -lh3-: 286 character codes (285 the escape, followed by 8 bits), 128 position codes.
 void startLh3();

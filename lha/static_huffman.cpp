@@ -7,6 +7,7 @@
 #include "lha/adaptive_huffman.h"
 #include "lha/bits.h"
 #include "lha/decode.h"
+#include "lha/stream.h"
 #include "lha/huffman.h"
 #include "ui/messages.h"
 
@@ -36,25 +37,187 @@ void startStatic() {
   huffman.blockSize = 0;
 }
 
-uint16_t decodeCharStatic() {
+bool readStaticBlockHeader() {
   HuffmanTables& t = huffman;
-  if (t.blockSize == 0) [[unlikely]] {  // once per block: kept off the path of the codes
-    t.blockSize = getBits(16);
-    // A zero block size is only found in damaged or exhausted data: it ends the member
-    // here, the bytes decoded so far are written and the CRC-16 check decides.
-    if (t.blockSize == 0) return kEndOfMemberCode;
-    readPtLen(kCodeLengthCodeCount, 5, 3);
-    readCLen();
-    readPtLen(static_cast<int16_t>(decoderState.positionCodeCount), decoderState.positionCountBits,
-              kNoSpecialIndex);
-  }
-  --t.blockSize;
-  return decodeCharCode(kCharCodeCount);
+  t.blockSize = getBits(16);
+  if (t.blockSize == 0) return false;
+  readPtLen(kCodeLengthCodeCount, 5, 3);
+  readCLen();
+  readPtLen(static_cast<int16_t>(decoderState.positionCodeCount), decoderState.positionCountBits, kNoSpecialIndex);
+  return true;
 }
 
-uint16_t decodePositionStatic() {
-  uint32_t j = decodeSmallCode(decoderState.positionCodeCount);
-  return j == 0 ? 0 : static_cast<uint16_t>((1u << (j - 1)) + getBits(j - 1));
+namespace {
+
+// The tree walk of a code longer than its table's width, from the bits past the table's.
+// Out of the loop's way: it is rare, and inline its registers would crowd the loop's.
+[[gnu::noinline]] uint16_t walkLongCode(uint16_t node, uint32_t alphabet, uint32_t bits) {
+  return walkTree(node, alphabet, bits, 0x8000);
+}
+
+// decodeTableCode on the loop's own window: the same steps, so refills fall where they
+// always did.
+inline uint16_t decodeCode(BitWindow& w, const uint16_t* table, const uint8_t* lengths, uint32_t tableBits,
+                           uint32_t alphabet) {
+  uint16_t j = table[w.window >> (64 - tableBits)];
+  if (j < alphabet) [[likely]] {
+    dropBits(w, lengths[j]);
+    return j;
+  }
+  j = walkLongCode(j, alphabet, static_cast<uint32_t>(w.window << tableBits >> 48));
+  dropBits(w, tableBits);
+  dropBits(w, bitsBeyond(lengths[j], tableBits));
+  return j;
+}
+
+// p = match distance - 1: a position code j, then j - 1 bits below its leading 1 (none
+// for codes 0 and 1, whose p is j).
+inline uint32_t decodePosition(BitWindow& w, uint32_t alphabet) {
+  const HuffmanTables& t = huffman;
+  uint32_t j = decodeCode(w, t.ptTable, t.ptLen, kSmallTableBits, alphabet);
+  return ((1u << j) >> 1) + takeBits(w, j - (j != 0));
+}
+
+// The longest match, which one code can make.
+constexpr uint32_t kLongestMatch = 256;
+
+// How many codes the reader has bytes at hand for: a code takes at most 47 bits (16 for
+// the character, 16 for the position code, 15 below it), so none of them meets the slow
+// refill, the only place that feeds bytes or ends the member for spent input.
+uint32_t codesAtHand() {
+  const ArchiveStream& s = archiveStream;
+  uint32_t bytes = s.filled - s.position;
+  if (bitReader.packedRemaining < bytes) bytes = bitReader.packedRemaining;
+  return bytes >= 8 ? (bytes - 8) >> 3 : 0;
+}
+
+inline void copyEightBytes(uint8_t* out, const uint8_t* in) {
+  uint64_t v;
+  std::memcpy(&v, in, 8);
+  std::memcpy(out, &v, 8);
+}
+
+// A match whose source wraps around the ring's end, byte by byte (a few per ring).
+void copyAroundRingEnd(uint8_t* out, const uint8_t* ring, uint32_t ringSize, uint32_t source, uint32_t length) {
+  for (uint32_t k = 0; k < length; ++k) {
+    out[k] = ring[source];
+    if (++source == ringSize) source = 0;
+  }
+}
+
+// Copies a match to out in a ring of two dictionaries, where everything within a
+// dictionary ahead of the write position is dead: the copy may run past the match (and
+// past the ring's end, into the slack) eight bytes at a time, sixteen at least. Returns
+// the match's end.
+inline uint8_t* copyStaticMatch(uint8_t* out, const uint8_t* ring, uint32_t ringSize, uint32_t distance,
+                                uint32_t length) {
+  uint8_t* const end = out + length;
+  const uint8_t* in = out - distance;
+  if (distance > static_cast<uint32_t>(out - ring)) {  // the source starts behind the ring's end
+    uint32_t source = static_cast<uint32_t>(out - ring) + ringSize - distance;
+    if (source + length > ringSize) [[unlikely]] {
+      copyAroundRingEnd(out, ring, ringSize, source, length);
+      return end;
+    }
+    in = ring + source;
+  } else if (distance < 8) {
+    // A source closer than eight bytes repeats with its period: once the first bytes are
+    // out, the same bytes stand a multiple of the period back, at least eight bytes back.
+    uint32_t period = distance;
+    while (period < 8) period += distance;
+    uint32_t head = period < length ? period : length;
+    for (uint32_t k = 0; k < head; ++k) out[k] = in[k];
+    out += head;
+    in = out - period;
+    length -= head;
+  }
+  // most matches are done with the first sixteen
+  copyEightBytes(out, in);
+  copyEightBytes(out + 8, in + 8);
+  for (uint32_t k = 16; k < length; k += 8) copyEightBytes(out + k, in + k);
+  return end;
+}
+
+// The member's last bytes, short of a full dictionary; none is no write.
+void writeRest(const uint8_t* bytes, uint32_t count) {
+  if (count != 0) writeOutput(bytes, count);
+}
+
+}  // namespace
+
+void runStaticLoop(const DecodeMethodRecord& m) {
+  DecoderState& d = decoderState;
+  const HuffmanTables& t = huffman;
+  uint8_t* const ring = d.dictionary;
+  const uint32_t size = d.dictionarySize;
+  const uint32_t ringSize = 2 * size;
+  const uint32_t positionCodes = d.positionCodeCount;
+  const uint32_t lengthOffset = m.lengthOffset;
+  // The ring holds two dictionaries, written out a dictionary at a time; the first goes to
+  // the upper half, so the lower (the frame's spaces) is the history before the member.
+  uint32_t writePos = size;
+  uint32_t flushAt = ringSize;
+  uint32_t produced = 0;
+  uint32_t codesLeft = huffman.blockSize;
+  BitWindow w = takeBitWindow();
+  for (;;) {
+    if (readRunStatus() != kRunGoing) break;  // what the ring still holds is dropped
+    if (codesLeft == 0) [[unlikely]] {
+      putBitWindow(w);
+      bool more = readStaticBlockHeader();
+      w = takeBitWindow();
+      codesLeft = huffman.blockSize;
+      // A zero block size ends the member here: the bytes decoded so far are written and
+      // the CRC-16 check decides. A bad table has stopped the run.
+      if (!more) {
+        writeRest(ring + flushAt - size, writePos - (flushAt - size));
+        break;
+      }
+      if (readRunStatus() != kRunGoing) break;
+    }
+    // The codes run without the checks between them while a longest match still fits
+    // before the next write and before the member's size, and the reader has their bytes
+    // at hand: no write and no end of the member can come among them. Near those ends
+    // they go one at a time.
+    uint32_t room = flushAt - writePos;
+    if (d.outputLimit - produced < room) room = d.outputLimit - produced;
+    uint32_t unchecked = room > kLongestMatch ? codesAtHand() : 0;
+    if (unchecked > codesLeft) unchecked = codesLeft;
+    const uint8_t* const stop = ring + (unchecked != 0 ? writePos + room - kLongestMatch : 0);
+    const uint32_t codes = unchecked != 0 ? unchecked : 1;
+    const uint32_t start = writePos;
+    uint8_t* out = ring + writePos;
+    uint32_t left = codes;
+    do {
+      uint32_t c = decodeCode(w, t.cTable, t.cLen, kCharTableBits, kCharCodeCount);
+      if (c <= 255) {
+        *out++ = static_cast<uint8_t>(c);
+      } else {
+        uint32_t length = c - lengthOffset;
+        // Damaged data may name a distance beyond the dictionary: it is taken modulo the
+        // dictionary size.
+        uint32_t distance = (decodePosition(w, positionCodes) & (size - 1)) + 1;
+        out = copyStaticMatch(out, ring, ringSize, distance, length);
+      }
+    } while (--left != 0 && out < stop);
+    writePos = static_cast<uint32_t>(out - ring);
+    codesLeft -= codes - left;
+    produced += writePos - start;
+    if (writePos >= flushAt) {
+      writeOutput(ring + flushAt - size, size);
+      flushAt = flushAt == ringSize ? size : ringSize;
+      if (writePos >= ringSize) {  // what ran past the ring's end belongs at its start
+        std::memcpy(ring, ring + ringSize, writePos - ringSize);
+        writePos -= ringSize;
+      }
+    }
+    if (produced >= d.outputLimit) {  // a member cut short fails its length or CRC-16 check
+      writeRest(ring + flushAt - size, writePos - (flushAt - size));
+      break;
+    }
+  }
+  putBitWindow(w);
+  huffman.blockSize = static_cast<uint16_t>(codesLeft);
 }
 
 // --- -lh3- ---
