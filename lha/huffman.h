@@ -18,6 +18,11 @@ struct HuffmanTables {
   uint16_t cTable[1u << kCharTableBits];
   uint8_t ptLen[kMaxSmallLengths];
   uint16_t ptTable[1u << kSmallTableBits];
+  // The static loop's own: the length of the code each direct entry above names, so one
+  // index gives symbol and length side by side instead of the one after the other. Kept
+  // by the -lh4- to -lh7- block headers only; 0 where the lengths are 0.
+  uint8_t cTableLengths[1u << kCharTableBits];
+  uint8_t ptTableLengths[1u << kSmallTableBits];
   uint16_t treeLeft[kTreeNodeCount];
   uint16_t treeRight[kTreeNodeCount];
   uint16_t blockSize;     // codes left in the current block
@@ -85,8 +90,18 @@ uint16_t decodeCharLh3();
 void readCharLengthsLh3();
 void readPositionLengthsLh3();
 
+// Every entry of a table names value: a single-code table, which takes no bits per code.
+void fillTable(uint16_t* table, uint32_t entries, uint16_t value);
+// A single-code table (count 0, or -lh3-'s shortcut) names its one symbol. A value outside
+// the alphabet is read as symbol 0: no encoder emits one for a code it uses, so a block
+// that never uses the table decodes as meant, and one that does yields bytes the CRC-16
+// check rejects.
+inline uint16_t singleCode(uint16_t value, uint32_t alphabet) { return value < alphabet ? value : 0; }
+
 void readPtLen(int16_t count, uint32_t countBits, int32_t specialIndex);
 void readCLen();
-// Fills table (2^tableBits entries) and the trees from a list of code lengths; a bad list
-// is reported ("Bad table (case a/b/c)"), stops the run and returns false.
-bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, uint16_t* table);
+// Fills table (2^tableBits entries) and the trees from a list of code lengths, and
+// tableLengths (as many entries) when given; a bad list is reported ("Bad table (case
+// a/b/c)"), stops the run and returns false.
+bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, uint16_t* table,
+               uint8_t* tableLengths = nullptr);

@@ -1,10 +1,9 @@
 // -lh4-, -lh5-, -lh6-, -lh7-: block-coded static Huffman over an LZ dictionary. The
-// methods differ only in the parameters of their rows in the method table. -lh3- is the
-// older block coding of the same tables, with its own header grammar.
+// methods differ only in the parameters of their rows in the method table. The length
+// lists and makeTable serve -lh3- (lh3.cpp) too.
 #include <cstring>
 
 #include "extract/run_state.h"
-#include "lha/adaptive_huffman.h"
 #include "lha/bits.h"
 #include "lha/decode.h"
 #include "lha/stream.h"
@@ -20,17 +19,11 @@ void reportBadTable(Message message) {
   stopRun(kRunFailed);
 }
 
+}  // namespace
+
 void fillTable(uint16_t* table, uint32_t entries, uint16_t value) {
   for (uint32_t k = 0; k < entries; ++k) table[k] = value;
 }
-
-// A single-code table (count 0, or -lh3-'s shortcut) names its one symbol. A value outside
-// the alphabet is read as symbol 0: no encoder emits one for a code it uses, so a block
-// that never uses the table decodes as meant, and one that does yields bytes the CRC-16
-// check rejects.
-uint16_t singleCode(uint16_t value, uint32_t alphabet) { return value < alphabet ? value : 0; }
-
-}  // namespace
 
 void startStatic() {
   initBitReader();
@@ -57,11 +50,12 @@ namespace {
 
 // decodeTableCode on the loop's own window: the same steps, so refills fall where they
 // always did.
-inline uint16_t decodeCode(BitWindow& w, const uint16_t* table, const uint8_t* lengths, uint32_t tableBits,
-                           uint32_t alphabet) {
-  uint16_t j = table[w.window >> (64 - tableBits)];
+inline uint16_t decodeCode(BitWindow& w, const uint16_t* table, const uint8_t* tableLengths, const uint8_t* lengths,
+                           uint32_t tableBits, uint32_t alphabet) {
+  const auto k = static_cast<uint32_t>(w.window >> (64 - tableBits));
+  uint16_t j = table[k];
   if (j < alphabet) [[likely]] {
-    dropBits(w, lengths[j]);
+    dropBits(w, tableLengths[k]);
     return j;
   }
   j = walkLongCode(j, alphabet, static_cast<uint32_t>(w.window << tableBits >> 48));
@@ -74,7 +68,7 @@ inline uint16_t decodeCode(BitWindow& w, const uint16_t* table, const uint8_t* l
 // for codes 0 and 1, whose p is j).
 inline uint32_t decodePosition(BitWindow& w, uint32_t alphabet) {
   const HuffmanTables& t = huffman;
-  uint32_t j = decodeCode(w, t.ptTable, t.ptLen, kSmallTableBits, alphabet);
+  uint32_t j = decodeCode(w, t.ptTable, t.ptTableLengths, t.ptLen, kSmallTableBits, alphabet);
   return ((1u << j) >> 1) + takeBits(w, j - (j != 0));
 }
 
@@ -189,7 +183,7 @@ void runStaticLoop(const DecodeMethodRecord& m) {
     uint8_t* out = ring + writePos;
     uint32_t left = codes;
     do {
-      uint32_t c = decodeCode(w, t.cTable, t.cLen, kCharTableBits, kCharCodeCount);
+      uint32_t c = decodeCode(w, t.cTable, t.cTableLengths, t.cLen, kCharTableBits, kCharCodeCount);
       if (c <= 255) {
         *out++ = static_cast<uint8_t>(c);
       } else {
@@ -220,75 +214,6 @@ void runStaticLoop(const DecodeMethodRecord& m) {
   huffman.blockSize = static_cast<uint16_t>(codesLeft);
 }
 
-// --- -lh3- ---
-
-namespace {
-
-constexpr uint32_t kLh3CharCodeCount = 286;
-constexpr uint32_t kLh3EscapeCode = 285;
-// Width of the single-code value of each list: 9 bits name a character; a position high
-// part takes 7 bits, the width jLHA writes (a 9-bit field misreads its archives whenever a
-// block uses one position code, as long runs of one byte do).
-constexpr uint32_t kLh3CharShortcutBits = 9;
-constexpr uint32_t kLh3PositionShortcutBits = 7;
-
-// Reads count lengths of an -lh3- list (characters: a presence bit, then 4 bits for
-// length - 1; positions: 4 bits). When the first three are all 1, a value of valueBits
-// follows instead of the rest, and every code of the block is that value: false then.
-bool readLh3Lengths(uint8_t* lengths, uint32_t count, bool presenceBits, uint32_t valueBits, uint16_t* table,
-                    uint32_t entries) {
-  for (uint32_t i = 0; i < count; ++i) {
-    if (presenceBits)
-      lengths[i] = static_cast<uint8_t>(getBits(1) ? getBits(4) + 1 : 0);
-    else
-      lengths[i] = static_cast<uint8_t>(getBits(4));
-    if (i == 2 && lengths[0] == 1 && lengths[1] == 1 && lengths[2] == 1) {
-      uint16_t c = getBits(valueBits);
-      std::memset(lengths, 0, count);
-      fillTable(table, entries, singleCode(c, count));
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-void startLh3() {
-  initBitReader();
-  huffman.lh3BlockSize = 0;
-}
-
-uint16_t decodeCharLh3() {
-  HuffmanTables& t = huffman;
-  if (t.lh3BlockSize == 0) [[unlikely]] {
-    t.lh3BlockSize = getBits(16);  // 0: 65,536 codes, as the 16-bit count wraps below
-    readCharLengthsLh3();
-    if (getBits(1))
-      readPositionLengthsLh3();
-    else
-      setFixedPositionLengths(1);
-    // after a shortcut the lengths are all 0 and the table stays as the shortcut filled it
-    makeTable(static_cast<int16_t>(decoderState.positionCodeCount), t.ptLen, kSmallTableBits, t.ptTable);
-  }
-  --t.lh3BlockSize;
-  uint16_t j = decodeCharCode(kLh3CharCodeCount);
-  if (j == kLh3EscapeCode) j = static_cast<uint16_t>(j + getBits(8));
-  return j;
-}
-
-void readCharLengthsLh3() {
-  HuffmanTables& t = huffman;
-  if (readLh3Lengths(t.cLen, kLh3CharCodeCount, true, kLh3CharShortcutBits, t.cTable, 1u << kCharTableBits))
-    makeTable(kLh3CharCodeCount, t.cLen, kCharTableBits, t.cTable);
-}
-
-void readPositionLengthsLh3() {
-  HuffmanTables& t = huffman;
-  readLh3Lengths(t.ptLen, decoderState.positionCodeCount, false, kLh3PositionShortcutBits, t.ptTable,
-                 1u << kSmallTableBits);
-}
-
 // --- length lists and tables ---
 
 void readPtLen(int16_t count, uint32_t countBits, int32_t specialIndex) {
@@ -298,6 +223,7 @@ void readPtLen(int16_t count, uint32_t countBits, int32_t specialIndex) {
     uint16_t c = getBits(countBits);
     std::memset(t.ptLen, 0, static_cast<size_t>(count));
     fillTable(t.ptTable, 1u << kSmallTableBits, singleCode(c, static_cast<uint32_t>(count)));
+    std::memset(t.ptTableLengths, 0, sizeof t.ptTableLengths);
     return;
   }
   // Counts beyond the alphabet are read and their lengths ignored.
@@ -318,7 +244,7 @@ void readPtLen(int16_t count, uint32_t countBits, int32_t specialIndex) {
     }
   }
   while (i < static_cast<uint32_t>(count)) t.ptLen[i++] = 0;
-  makeTable(count, t.ptLen, kSmallTableBits, t.ptTable);
+  makeTable(count, t.ptLen, kSmallTableBits, t.ptTable, t.ptTableLengths);
 }
 
 void readCLen() {
@@ -328,6 +254,7 @@ void readCLen() {
     uint16_t c = getBits(9);
     std::memset(t.cLen, 0, sizeof t.cLen);
     fillTable(t.cTable, 1u << kCharTableBits, singleCode(c, kCharCodeCount));
+    std::memset(t.cTableLengths, 0, sizeof t.cTableLengths);
     return;
   }
   uint32_t limit = n < kCharCodeCount ? n : kCharCodeCount;
@@ -348,10 +275,11 @@ void readCLen() {
     i += zeros;
   }
   if (i < kCharCodeCount) std::memset(t.cLen + i, 0, kCharCodeCount - i);
-  makeTable(kCharCodeCount, t.cLen, kCharTableBits, t.cTable);
+  makeTable(kCharCodeCount, t.cLen, kCharTableBits, t.cTable, t.cTableLengths);
 }
 
-bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, uint16_t* table) {
+bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, uint16_t* table,
+               uint8_t* tableLengths) {
   HuffmanTables& t = huffman;
   const auto symbols = static_cast<uint32_t>(symbolCount < 0 ? 0 : symbolCount);
   uint32_t count[17] = {};
@@ -375,6 +303,8 @@ bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, 
 
   const uint32_t m = 16 - tableBits;
   const uint32_t tableSize = 1u << tableBits;
+  // A list without codes leaves the table as it was, its symbols now taking no bits.
+  if (tableLengths && count[0] == symbols) std::memset(tableLengths, 0, tableSize);
   uint32_t weight[17];
   for (uint32_t len = 1; len <= tableBits; ++len) {
     start[len] = static_cast<uint16_t>(start[len] >> m);
@@ -400,6 +330,7 @@ bool makeTable(int16_t symbolCount, const uint8_t* lengths, uint32_t tableBits, 
         return false;
       }
       for (uint32_t k = start[len]; k < next; ++k) table[k] = static_cast<uint16_t>(s);
+      if (tableLengths) std::memset(tableLengths + start[len], static_cast<int>(len), next - start[len]);
     } else {
       uint32_t i = start[len];
       if ((i >> m) >= tableSize) {
