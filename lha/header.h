@@ -35,7 +35,7 @@ extern MemberHeader memberHeader;
 
 // CRC-16/ARC (reflected 0xA001, initial 0, no final XOR) kept in one register.
 struct Crc16State {
-  uint16_t table[8][256];     // table[0] is the byte table; the rest serve 8-byte steps
+  uint16_t table[16][256];    // table[0] is the byte table; the rest serve 16-byte steps
   bool built;
 };
 extern Crc16State crc16State;
