@@ -283,6 +283,46 @@ TEST(DecodeLoop, MatchAcrossTheRingEndWraps) {
   EXPECT_EQ(r.progress.size(), 2u);
 }
 
+struct CopyCase {
+  const char* what;
+  uint32_t method;
+  uint32_t literals;  // written before the match
+  uint32_t length;
+  uint32_t p;
+};
+
+class MatchCopies : public ::testing::TestWithParam<CopyCase> {};
+
+// The copies of the static loop's ring of two dictionaries: a source closer than eight
+// bytes goes by its period; a source behind the ring's end (after the first dictionary
+// the ring starts again at 0) is read whole, or wraps around that end.
+TEST_P(MatchCopies, CopyAsTheModel) {
+  const CopyCase& c = GetParam();
+  Stream s(c.method, static_cast<uint16_t>(c.literals + 2));
+  OutputModel model;
+  for (uint8_t b : pattern(c.literals, c.literals)) {
+    s.block.literal(s.w, b);
+    model.literal(b);
+  }
+  s.block.match(s.w, c.length, c.p);
+  model.match(c.length, c.p);
+  s.block.match(s.w, 20, c.length + 3);  // reads across the first match's end
+  model.match(20, c.length + 3);
+  DecodeResult r =
+      decodeBytes(c.method, s.w.finish(), static_cast<uint32_t>(s.w.bytes.size()), static_cast<uint32_t>(model.out.size()));
+  EXPECT_EQ(r.output, model.out) << c.what;
+  EXPECT_EQ(r.crc, referenceCrc16(model.out)) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Copies, MatchCopies,
+    ::testing::Values(CopyCase{"period 3 over 200 bytes", kMethodLh5, 3, 200, 2},
+                      CopyCase{"period 7, a period and two bytes", kMethodLh5, 7, 9, 6},
+                      CopyCase{"period 5, shorter than its period", kMethodLh5, 5, 4, 4},
+                      CopyCase{"source wraps around the ring's end", kMethodLh4, 4096 + 10, 30, 19},
+                      CopyCase{"source ends at the ring's end", kMethodLh4, 4096 + 10, 10, 19},
+                      CopyCase{"source behind the ring's end, whole", kMethodLh5, 8192 + 100, 50, 500}));
+
 // -lh4- position code 13 names distances up to 8,192 in a 4,096-byte dictionary: the
 // distance is taken modulo the dictionary size.
 TEST(DecodeLoop, DistanceBeyondTheDictionaryWrapsInsideIt) {

@@ -32,7 +32,11 @@ TEST_P(MakeTable, BuildsCanonicalCodesOrReports) {
   std::vector<uint8_t> lengths = c.lengths;
   uint16_t treeCanary[kTreeNodeCount];
   std::memcpy(treeCanary, huffman.treeLeft, sizeof treeCanary);
-  bool ok = makeTable(static_cast<int16_t>(lengths.size()), lengths.data(), 8, huffman.ptTable);
+  uint16_t tableBefore[256];
+  std::memcpy(tableBefore, huffman.ptTable, sizeof tableBefore);
+  uint8_t tableLengths[256];
+  std::memset(tableLengths, 0xEE, sizeof tableLengths);
+  bool ok = makeTable(static_cast<int16_t>(lengths.size()), lengths.data(), 8, huffman.ptTable, tableLengths);
   if (c.message) {
     EXPECT_FALSE(ok) << c.what;
     ASSERT_EQ(recorder.messages.size(), 1u) << c.what;
@@ -54,7 +58,13 @@ TEST_P(MakeTable, BuildsCanonicalCodesOrReports) {
         if (lengths[s] && lengths[s] <= 8 && (prefix >> (8 - lengths[s])) == codes[s]) expect = static_cast<uint32_t>(s);
       if (expect != 0xFFFF) {
         EXPECT_EQ(huffman.ptTable[prefix], expect) << c.what << " prefix " << prefix;
+        EXPECT_EQ(tableLengths[prefix], lengths[expect]) << c.what << " prefix " << prefix;
       }
+    }
+    // a list without codes leaves the table as it was, its entries now taking no bits
+    if (std::all_of(lengths.begin(), lengths.end(), [](uint8_t l) { return l == 0; })) {
+      EXPECT_EQ(0, std::memcmp(tableBefore, huffman.ptTable, sizeof tableBefore)) << c.what;
+      for (uint32_t prefix = 0; prefix < 256; ++prefix) EXPECT_EQ(tableLengths[prefix], 0) << c.what;
     }
   }
   runStatus.store(0);
