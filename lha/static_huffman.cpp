@@ -121,6 +121,7 @@ inline uint8_t* copyStaticMatch(uint8_t* out, const uint8_t* ring, uint32_t ring
     while (period < 8) period += distance;
     uint32_t head = period < length ? period : length;
     for (uint32_t k = 0; k < head; ++k) out[k] = in[k];
+    if (head == length) return end;  // the copy below would read before the match
     out += head;
     in = out - period;
     length -= head;

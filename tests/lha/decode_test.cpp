@@ -319,6 +319,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CopyCase{"period 3 over 200 bytes", kMethodLh5, 3, 200, 2},
                       CopyCase{"period 7, a period and two bytes", kMethodLh5, 7, 9, 6},
                       CopyCase{"period 5, shorter than its period", kMethodLh5, 5, 4, 4},
+                      // at the ring's start, so nothing is read before it
+                      CopyCase{"period 2 at the ring's start", kMethodLh4, 4096 + 2, 3, 1},
                       CopyCase{"source wraps around the ring's end", kMethodLh4, 4096 + 10, 30, 19},
                       CopyCase{"source ends at the ring's end", kMethodLh4, 4096 + 10, 10, 19},
                       CopyCase{"source behind the ring's end, whole", kMethodLh5, 8192 + 100, 50, 500}));
