@@ -1,6 +1,6 @@
 // The member encoder for -lh5-, -lh6- and -lh7-: an LZ parse over the method's dictionary
-// and static Huffman blocks in exactly the layout decodeCharStatic reads. Host tool only;
-// the stub never calls it.
+// and static Huffman blocks in exactly the layout readStaticBlockHeader and runStaticLoop
+// read. Host tool only; the stub never calls it.
 #pragma once
 #include <cstdint>
 #include <span>

@@ -1,5 +1,5 @@
 // Static Huffman blocks for the encoder: optimal length-limited code lengths, the three
-// length lists and the codes, in the layout decodeCharStatic reads back.
+// length lists and the codes, in the layout the static decoder reads back.
 #include <algorithm>
 #include <cmath>
 
