@@ -9,19 +9,14 @@
 # peer (below 1.0 is faster). usage: bench/extract.sh   (RUNS=N, default 5; CORPUS=installer
 # or CORPUS=mixed for one of them)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-zaroza=$root/build/host/zaroza
-stub=$root/build/win32/zaroza-sfx.exe
-out=$root/build/bench
-runs=${RUNS:-5}
-corpus=${CORPUS:-both}
-[ -x "$zaroza" ] && [ -f "$stub" ] || { echo "bench: build both trees first (make host win32)"; exit 1; }
-for tool in lha lhasa 7z hyperfine python3; do
-  command -v "$tool" >/dev/null || { echo "bench: $tool not installed"; exit 1; }
-done
 # shellcheck source=bench/corpus.sh
-. "$root/bench/corpus.sh"
-cd "$out" 2>/dev/null || mkdir -p "$out"
+source "$(dirname "$0")/corpus.sh"
+bench_paths 5
+need_tools lha lhasa 7z hyperfine python3
+stub=$root/build/win32/zaroza-sfx.exe
+corpus=${CORPUS:-both}
+[ -f "$stub" ] || { echo "bench: build the Windows tree first (make win32)"; exit 1; }
+mkdir -p "$out"
 cd "$out"
 
 # shellcheck source=scripts/wine-env.sh
