@@ -79,61 +79,87 @@ inline void emitMatch(uint32_t length, uint32_t distance) {
 // keys find long matches without walking past every 3-byte candidate.
 constexpr uint32_t kChainBytes[kChainCount] = {3, 6, 12};
 
-struct ChainKeys {
-  uint32_t bucket[kChainCount];
+// The fast parse's view of the encoder's tables, taken once per parse: read through the
+// encoder record, its fields would be loaded again after every store into a chain.
+struct ChainTables {
+  const uint8_t* window;
+  uint32_t* head[kChainCount];
+  uint16_t* links[kChainCount];
+  uint32_t ringMask, hashShift;
+  uint32_t chains;  // chains in use
 };
 
-// Buckets of window index i; each needs kChainBytes bytes left to mean anything.
-inline ChainKeys keysAt(uint32_t i) {
-  const uint8_t* p = encoder.window.data() + i;
-  const uint32_t shift = encoder.hashShift;
-  uint64_t a = load64(p), b = load64(p + 8);
-  ChainKeys k;
-  k.bucket[0] = (static_cast<uint32_t>(a & 0xFFFFFF) * 2654435761u) >> shift;
-  const uint64_t six = a << 16, twelve = (a * 0x9E3779B97F4A7C15ull) ^ (b << 32);
-  k.bucket[1] = static_cast<uint32_t>((six * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
-  k.bucket[2] = static_cast<uint32_t>((twelve * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
-  return k;
+ChainTables chainTables() {
+  EncoderState& e = encoder;
+  // -lh5-'s 8 KiB holds few candidates for a 12-byte key that the 6-byte chain would
+  // not reach: that chain would cost a tenth of the time and save nothing
+  ChainTables t{e.window.data(), {}, {}, e.ringMask, e.hashShift, e.method == kMethodLh5 ? 2u : 3u};
+  for (uint32_t k = 0; k < kChainCount; ++k) {
+    t.head[k] = e.chains[k].head.data();
+    t.links[k] = e.chains[k].links.data();
+  }
+  return t;
 }
 
-// How many chains a position with `available` bytes left belongs to.
-inline uint32_t chainsFor(uint32_t available) {
-  uint32_t n = 0;
-  while (n < kChainCount && available >= kChainBytes[n]) ++n;
-  return n;
+// Bucket of chain k for the bytes at p.
+template <uint32_t k>
+inline uint32_t bucketAt(const uint8_t* p, uint32_t shift) {
+  const uint64_t a = load64(p);
+  if constexpr (k == 0) return (static_cast<uint32_t>(a & 0xFFFFFF) * 2654435761u) >> shift;
+  if constexpr (k == 1) return static_cast<uint32_t>(((a << 16) * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
+  const uint64_t twelve = (a * 0x9E3779B97F4A7C15ull) ^ (load64(p + 8) << 32);
+  return static_cast<uint32_t>((twelve * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
 }
 
 // Puts i at the head of its bucket in chain k.
 template <uint32_t k>
-inline void insertChain(uint32_t i, uint32_t bucket) {
-  EncoderState& e = encoder;
-  HashChain& c = e.chains[k];
-  uint32_t older = c.head[bucket];
-  uint32_t distance = i + 1 - older;
-  c.links[i & e.ringMask] = static_cast<uint16_t>(older && distance <= 0xFFFF ? distance : 0);
-  c.head[bucket] = i + 1;
+inline void insertChain(const ChainTables& t, uint32_t i, uint32_t bucket) {
+  const uint32_t older = t.head[k][bucket];
+  const uint32_t distance = i + 1 - older;
+  t.links[k][i & t.ringMask] = static_cast<uint16_t>(older && distance <= 0xFFFF ? distance : 0);
+  t.head[k][bucket] = i + 1;
 }
 
-// Puts i into the first n chains.
-inline void insertChains(uint32_t i, const ChainKeys& keys, uint32_t n) {
-  if (n > 0) insertChain<0>(i, keys.bucket[0]);
-  if (n > 1) insertChain<1>(i, keys.bucket[1]);
-  if (n > 2) insertChain<2>(i, keys.bucket[2]);
+// The buckets of i in the chains it joins: the 3-byte chain always (when 3 bytes are
+// left); a longer one only when i's bucket in the chain below already holds a position
+// still in reach, since a longer match needs the shorter key to have occurred. Novel
+// data so costs one chain, not three.
+struct ChainKeys {
+  uint32_t bucket[kChainCount];
+  uint32_t count;  // chains joined
+};
+
+inline ChainKeys keysAt(const ChainTables& t, uint32_t i, uint32_t available, uint32_t low) {
+  const uint8_t* p = t.window + i;
+  ChainKeys k{{}, 0};
+  if (available < kChainBytes[0]) return k;
+  k.bucket[0] = bucketAt<0>(p, t.hashShift);
+  k.count = 1;
+  if (available < kChainBytes[1] || t.head[0][k.bucket[0]] <= low) return k;
+  k.bucket[1] = bucketAt<1>(p, t.hashShift);
+  k.count = 2;
+  if (t.chains < 3 || available < kChainBytes[2] || t.head[1][k.bucket[1]] <= low) return k;
+  k.bucket[2] = bucketAt<2>(p, t.hashShift);
+  k.count = 3;
+  return k;
+}
+
+inline void insertChains(const ChainTables& t, uint32_t i, const ChainKeys& keys) {
+  if (keys.count > 0) insertChain<0>(t, i, keys.bucket[0]);
+  if (keys.count > 1) insertChain<1>(t, i, keys.bucket[1]);
+  if (keys.count > 2) insertChain<2>(t, i, keys.bucket[2]);
 }
 
 // Walks chain k from cur's bucket, nearest candidates first, at most `depth` of them.
 // Only a candidate longer than the best so far can score better (it is farther), so the
 // byte that would make it longer is tested first.
 template <uint32_t k>
-inline void walkChain(uint32_t bucket, uint32_t cur, uint32_t limit, uint32_t depth, uint32_t niceLength,
-                      FoundMatch& best) {
-  EncoderState& e = encoder;
-  const uint16_t* links = e.chains[k].links.data();
-  const uint8_t* w = e.window.data();
-  const uint32_t mask = e.ringMask;
-  const uint32_t low = oldestCandidate(cur);
+inline void walkChain(const ChainTables& t, uint32_t bucket, uint32_t cur, uint32_t low, uint32_t limit,
+                      uint32_t depth, uint32_t niceLength, FoundMatch& best) {
+  const uint16_t* links = t.links[k];
+  const uint8_t* w = t.window;
   uint32_t longest = best.length > kMinMatch - 1 ? best.length : kMinMatch - 1;
-  uint32_t stored = e.chains[k].head[bucket];
+  uint32_t stored = t.head[k][bucket];
   if (stored <= low || depth == 0) return;
   const uint16_t start = static_cast<uint16_t>(w[cur] | w[cur + 1] << 8);
   for (uint32_t c = stored - 1;;) {
@@ -146,49 +172,35 @@ inline void walkChain(uint32_t bucket, uint32_t cur, uint32_t limit, uint32_t de
         if (length >= niceLength || length == limit) return;
       }
     }
-    uint32_t step = links[c & mask];
+    uint32_t step = links[c & t.ringMask];
     if (--depth == 0 || step == 0 || c - low < step) return;
     c -= step;
   }
 }
 
-// How many chains i joins: the 3-byte chain always; a longer one only when i's bucket
-// in the chain below already holds a position still in reach, since a longer match
-// needs the shorter key to have occurred. Novel data so costs one chain, not three.
-inline uint32_t chainsToJoin(uint32_t i, const ChainKeys& keys, uint32_t n) {
-  EncoderState& e = encoder;
-  const uint32_t low = oldestCandidate(i);
-  uint32_t joined = n > 0 ? 1 : 0;
-  while (joined < n && e.chains[joined - 1].head[keys.bucket[joined - 1]] > low) ++joined;
-  return joined;
-}
-
 // Hashes every position before `to` that is not hashed yet.
-inline void hashUpTo(uint32_t to, uint32_t end) {
+inline void hashUpTo(const ChainTables& t, uint32_t to, uint32_t end) {
   EncoderState& e = encoder;
-  for (uint32_t i = e.hashed; i < to; ++i) {
-    ChainKeys keys = keysAt(i);
-    insertChains(i, keys, chainsToJoin(i, keys, chainsFor(end - i)));
-  }
+  for (uint32_t i = e.hashed; i < to; ++i) insertChains(t, i, keysAt(t, i, end - i, oldestCandidate(i)));
   if (e.hashed < to) e.hashed = to;
 }
 
 // The best-scoring match at i: first among the candidates that share its first 12
 // bytes, then, when none was that long, its first 6, then the nearest 3-byte ones.
 // Hashes i afterwards.
-FoundMatch searchAt(uint32_t i, uint32_t end, const FastParams& fp) {
-  hashUpTo(i, end);
+FoundMatch searchAt(const ChainTables& t, uint32_t i, uint32_t end, const FastParams& fp) {
+  hashUpTo(t, i, end);
   FoundMatch best = {0, 0, 0};
   const uint32_t available = end - i;
-  const ChainKeys keys = keysAt(i);
-  const uint32_t n = chainsToJoin(i, keys, chainsFor(available));
+  const uint32_t low = oldestCandidate(i);
+  const ChainKeys keys = keysAt(t, i, available, low);
   const uint32_t limit = std::min(available, kMaxMatch);
-  if (n > 2) walkChain<2>(keys.bucket[2], i, limit, fp.depth[2], fp.niceLength, best);
-  if (n > 1 && best.length < kChainBytes[2])
-    walkChain<1>(keys.bucket[1], i, limit, fp.depth[1], fp.niceLength, best);
-  if (n > 0 && best.length < kChainBytes[1])
-    walkChain<0>(keys.bucket[0], i, limit, fp.depth[0], fp.niceLength, best);
-  insertChains(i, keys, n);
+  if (keys.count > 2) walkChain<2>(t, keys.bucket[2], i, low, limit, fp.depth[2], fp.niceLength, best);
+  if (keys.count > 1 && best.length < kChainBytes[2])
+    walkChain<1>(t, keys.bucket[1], i, low, limit, fp.depth[1], fp.niceLength, best);
+  if (keys.count > 0 && best.length < kChainBytes[1])
+    walkChain<0>(t, keys.bucket[0], i, low, limit, fp.depth[0], fp.niceLength, best);
+  insertChains(t, i, keys);
   encoder.hashed = i + 1;
   return best;
 }
@@ -203,11 +215,12 @@ void parseFast(uint32_t end, bool final) {
   const FastParams& fp = kFastParams;
   const uint8_t* w = e.window.data();
   const MatchScores& s = e.scores;
+  const ChainTables t = chainTables();
   const uint32_t lookahead = kMaxMatch + 2;
   const uint32_t stop = final ? end : (end > lookahead ? end - lookahead : 0);
   uint32_t i = e.position;
   while (i < stop) {
-    FoundMatch m = searchAt(i, end, fp);
+    FoundMatch m = searchAt(t, i, end, fp);
     if (m.length == 0) {
       uint32_t step = 1 + (++e.misses >> kMissShift);
       if (step > stop - i) step = stop - i;
@@ -218,7 +231,7 @@ void parseFast(uint32_t end, bool final) {
     }
     e.misses = 0;
     while (m.length < fp.lazyLength && i + 1 < end) {
-      FoundMatch next = searchAt(i + 1, end, fp);
+      FoundMatch next = searchAt(t, i + 1, end, fp);
       if (next.length == 0 || next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
       emitLiteral(w[i++]);
       m = next;
@@ -232,7 +245,7 @@ void parseFast(uint32_t end, bool final) {
     emitMatch(m.length, m.distance);
     i += m.length;
   }
-  hashUpTo(i, end);
+  hashUpTo(t, i, end);
   e.position = i;
 }
 
