@@ -11,6 +11,7 @@ namespace {
 constexpr uint32_t kMinSplitCodes = 256;  // a smaller block rarely pays for its header
 constexpr uint32_t kCutStep = 32;         // cuts weighed: one every this many codes
 constexpr int64_t kListBitsPerSymbol = 2; // a used symbol's share of the length lists
+constexpr uint32_t kChunkCodes = 1024;    // a cut search first moves this many codes at once
 
 // The three codes of one block and what they are built from.
 struct BlockCodes {
@@ -278,7 +279,11 @@ void buildCodeLengths(std::span<const uint32_t> frequencies, uint32_t maxLength,
     if (frequencies[s]) order[n++] = static_cast<uint16_t>(s);
   if (n < 2) return;
   maxLength = std::min(maxLength, kMaxCodeLength);  // the arrays below hold 16 levels
-  std::stable_sort(order, order + n, [&](uint16_t a, uint16_t b) { return frequencies[a] < frequencies[b]; });
+  // by frequency, ties by symbol: one key each, so a plain sort keeps the order stable
+  uint64_t key[kMaxSymbols];
+  for (uint32_t i = 0; i < n; ++i) key[i] = uint64_t{frequencies[order[i]]} << 16 | order[i];
+  std::sort(key, key + n);
+  for (uint32_t i = 0; i < n; ++i) order[i] = static_cast<uint16_t>(key[i]);
   if (huffmanLengths(frequencies, order, n, maxLength, lengths)) return;
 
   // Package-merge: the list of the deepest level holds the leaves; each level above
@@ -357,87 +362,204 @@ void pricesFromCodes(const BlockCodes& b, CodePrices& prices, bool fractional = 
 }
 
 // f log2 f for every count a block can hold, in 1/256 bits, so that a cut's estimate
-// moves by whole-number table steps as tokens cross it.
-const int64_t* countLogTable() {
-  static std::vector<int64_t> table;
+// moves by whole-number table steps as tokens cross it. 32 bits hold it (2^16 counts of
+// 16 bits each), which halves what the cut search keeps in cache.
+const int32_t* countLogTable() {
+  static std::vector<int32_t> table;
   if (table.empty()) {
     table.resize(kMaxBlockCodes + 2);
     for (uint32_t f = 1; f < table.size(); ++f)
-      table[f] = std::llround(256 * f * std::log2(static_cast<double>(f)));
+      table[f] = static_cast<int32_t>(std::llround(256 * f * std::log2(static_cast<double>(f))));
   }
   return table.data();
 }
 
-// One side of a cut while the cut moves: its frequencies and, kept up to date token by
-// token, what its estimate is made of.
+// A cut side counts both alphabets in one array: the character codes, then the
+// position slots.
+constexpr uint32_t kCutSymbols = kCharCodeCount + kMaxPositionSlots;
+
+// One side of a cut while the cut moves: its frequencies and, kept up to date as codes
+// cross the cut, what its estimate is made of.
 struct CutSide {
-  uint32_t charFrequency[kCharCodeCount];
-  uint32_t positionFrequency[kMaxPositionSlots];
+  uint32_t frequency[kCutSymbols];
   int64_t sum;  // f log2 f over both alphabets
   uint32_t codes, matches, used;
 };
 
-void startSide(CutSide& side, const BlockCodes* from, const int64_t* g) {
+void startSide(CutSide& side, const BlockCodes* from, const int32_t* g) {
   side = {};
   if (!from) return;
-  std::copy(std::begin(from->charFrequency), std::end(from->charFrequency), side.charFrequency);
-  std::copy(std::begin(from->positionFrequency), std::end(from->positionFrequency), side.positionFrequency);
-  for (uint32_t f : side.charFrequency) side.sum += g[f], side.codes += f, side.used += f != 0;
-  for (uint32_t f : side.positionFrequency) side.sum += g[f], side.matches += f, side.used += f != 0;
+  std::copy(std::begin(from->charFrequency), std::end(from->charFrequency), side.frequency);
+  std::copy(std::begin(from->positionFrequency), std::end(from->positionFrequency), side.frequency + kCharCodeCount);
+  for (uint32_t s = 0; s < kCutSymbols; ++s) {
+    const uint32_t f = side.frequency[s];
+    side.sum += g[f];
+    side.used += f != 0;
+    (s < kCharCodeCount ? side.codes : side.matches) += f;
+  }
 }
 
-inline void takeCount(uint32_t& f, CutSide& side, const int64_t* g) {
-  side.sum += g[f - 1] - g[f];
-  side.used -= f == 1;
-  --f;
+// Moves n counts of symbol s from one side to the other.
+inline void moveCount(uint32_t s, uint32_t n, CutSide& from, CutSide& to, const int32_t* g) {
+  uint32_t& f = from.frequency[s];
+  uint32_t& t = to.frequency[s];
+  from.sum += g[f - n] - g[f];
+  from.used -= f == n;
+  to.sum += g[t + n] - g[t];
+  to.used += t == 0;
+  f -= n;
+  t += n;
 }
 
-inline void addCount(uint32_t& f, CutSide& side, const int64_t* g) {
-  side.sum += g[f + 1] - g[f];
-  side.used += f == 0;
-  ++f;
-}
-
-inline void moveToken(const EncodeToken& t, CutSide& from, CutSide& to, const int64_t* g) {
-  takeCount(from.charFrequency[t.symbol], from, g);
-  addCount(to.charFrequency[t.symbol], to, g);
+inline void moveToken(const EncodeToken& t, CutSide& from, CutSide& to, const int32_t* g) {
+  moveCount(t.symbol, 1, from, to, g);
   --from.codes;
   ++to.codes;
   if (t.symbol > 255) {
-    uint32_t slot = positionSlot(t.position);
-    takeCount(from.positionFrequency[slot], from, g);
-    addCount(to.positionFrequency[slot], to, g);
+    moveCount(kCharCodeCount + positionSlot(t.position), 1, from, to, g);
     --from.matches;
     ++to.matches;
+  }
+}
+
+void moveChunk(uint32_t chunk, CutSide& from, CutSide& to, const int32_t* g) {
+  const CutChunks& c = encoder.cutChunks;
+  for (uint32_t k = c.start[chunk]; k < c.start[chunk + 1]; ++k) {
+    const ChunkCount& n = c.counts[k];
+    moveCount(n.symbol, n.count, from, to, g);
+    if (n.symbol < kCharCodeCount) {
+      from.codes -= n.count;
+      to.codes += n.count;
+    } else {
+      from.matches -= n.count;
+      to.matches += n.count;
+    }
+  }
+}
+
+// Counts each kChunkCodes codes of a piece once, sparsely, for every cut search inside it.
+// --best counts none, so its searches weigh every cut: chunks cost it 0.05% in size.
+void countChunks(std::span<const EncodeToken> piece) {
+  CutChunks& c = encoder.cutChunks;
+  c.base = piece.data();
+  c.start.assign(1, 0);
+  c.counts.clear();
+  if (encoder.effort == EncodeEffort::best) return;
+  uint16_t dense[kCutSymbols] = {};
+  uint16_t used[kCutSymbols];
+  for (size_t at = 0; at + kChunkCodes <= piece.size(); at += kChunkCodes) {
+    uint32_t n = 0;
+    auto count = [&](uint32_t s) {
+      if (dense[s]++ == 0) used[n++] = static_cast<uint16_t>(s);
+    };
+    for (const EncodeToken& t : piece.subspan(at, kChunkCodes)) {
+      count(t.symbol);
+      if (t.symbol > 255) count(kCharCodeCount + positionSlot(t.position));
+    }
+    for (uint32_t k = 0; k < n; ++k) {
+      c.counts.push_back({used[k], dense[used[k]]});
+      dense[used[k]] = 0;
+    }
+    c.start.push_back(static_cast<uint32_t>(c.counts.size()));
   }
 }
 
 // Estimated bits (in 1/256) of one side as a block: the entropy of its codes and a few
 // bits for each symbol its length lists name. Position extra bits are left out: a cut
 // does not change them.
-inline int64_t estimatedBits(const CutSide& side, const int64_t* g) {
-  return g[side.codes] + g[side.matches] - side.sum + kListBitsPerSymbol * 256 * side.used;
+inline int64_t estimatedBits(const CutSide& side, const int32_t* g) {
+  return int64_t{g[side.codes]} + g[side.matches] - side.sum + kListBitsPerSymbol * 256 * side.used;
+}
+
+// The search for the cheapest cut: both sides at the cut reached, and the best so far.
+struct CutSearch {
+  std::span<const EncodeToken> tokens;
+  const int32_t* g;
+  CutSide left, right;
+  uint32_t first, last;  // the cuts allowed
+  uint32_t at;           // codes in left
+  uint32_t best;
+  int64_t bestBits;
+};
+
+void weighCut(CutSearch& s) {
+  if (s.at < s.first || s.at > s.last) return;
+  const int64_t bits = estimatedBits(s.left, s.g) + estimatedBits(s.right, s.g);
+  if (bits < s.bestBits || (bits == s.bestBits && s.at < s.best)) {
+    s.bestBits = bits;
+    s.best = s.at;
+  }
+}
+
+// Moves the cut code by code to `to`, weighing it every kCutStep codes.
+void slideCut(CutSearch& s, uint32_t to) {
+  while (s.at < to) {
+    moveToken(s.tokens[s.at++], s.right, s.left, s.g);
+    if (s.at % kCutStep == 0) weighCut(s);
+  }
+  while (s.at > to) {
+    moveToken(s.tokens[--s.at], s.left, s.right, s.g);
+    if (s.at % kCutStep == 0) weighCut(s);
+  }
 }
 
 // The cut of tokens into two blocks, at least kMinSplitCodes each, that looks cheapest
-// by estimatedBits, tried every kCutStep codes.
-uint32_t cheapestCut(std::span<const EncodeToken> tokens, const BlockCodes& whole) {
-  const int64_t* g = countLogTable();
+// by estimatedBits, weighed every kCutStep codes; `left` gets the codes before it. Cuts
+// are first weighed at the piece's chunk boundaries, a chunk moved at a time, then code
+// by code within a chunk either side of the best of those.
+uint32_t cheapestCut(std::span<const EncodeToken> tokens, const BlockCodes& whole, BlockCodes& left) {
   const uint32_t codes = static_cast<uint32_t>(tokens.size());
-  CutSide left, right;
-  startSide(left, nullptr, g);
-  startSide(right, &whole, g);
-  uint32_t best = codes / 2, at = 0;
-  int64_t bestBits = INT64_MAX;
-  for (uint32_t cut = kMinSplitCodes; cut + kMinSplitCodes <= codes; cut += kCutStep) {
-    for (; at < cut; ++at) moveToken(tokens[at], right, left, g);
-    int64_t bits = estimatedBits(left, g) + estimatedBits(right, g);
-    if (bits < bestBits) {
-      bestBits = bits;
-      best = cut;
+  const uint32_t first = kMinSplitCodes, last = codes - kMinSplitCodes;
+  CutSearch s{tokens, countLogTable(), {}, {}, first, last, 0, first, INT64_MAX};
+  startSide(s.left, nullptr, s.g);
+  startSide(s.right, &whole, s.g);
+  const int64_t wholeBits = estimatedBits(s.right, s.g);
+  const CutChunks& c = encoder.cutChunks;
+  const uint32_t offset = static_cast<uint32_t>(tokens.data() - c.base);
+  // cut offsets from the piece's start are multiples of kCutStep, as are chunk boundaries
+  uint32_t chunk = (offset + first + kChunkCodes - 1) / kChunkCodes;
+  uint32_t boundary = chunk * kChunkCodes - offset;
+  // left's counts come from a state kept: none, or at the best boundary
+  CutSide held = s.left;
+  uint32_t heldAt = 0;
+  if (boundary + kChunkCodes > last || chunk + 1 >= c.start.size()) {
+    slideCut(s, first);
+    weighCut(s);
+    slideCut(s, last);
+  } else {
+    slideCut(s, boundary);
+    weighCut(s);
+    CutSide bestRight = s.right;
+    held = s.left, heldAt = boundary;
+    for (; boundary + kChunkCodes <= last && chunk + 1 < c.start.size(); boundary += kChunkCodes) {
+      moveChunk(chunk++, s.right, s.left, s.g);
+      s.at += kChunkCodes;
+      const uint32_t before = s.best;
+      weighCut(s);
+      if (s.best != before) held = s.left, bestRight = s.right, heldAt = s.at;
     }
+    // between the boundaries either side of the best one, where the cheapest cut lies
+    // when the estimate falls and rises once around it
+    s.left = held, s.right = bestRight, s.at = heldAt;
+    slideCut(s, std::max(first, heldAt > kChunkCodes ? heldAt - kChunkCodes : 0));
+    s.left = held, s.right = bestRight, s.at = heldAt;
+    slideCut(s, std::min(last, heldAt + kChunkCodes));
   }
-  return best;
+  // no cut that looks cheaper than one block: building two codes to make sure would cost
+  // more time than the rare block it finds saves
+  if (s.bestBits >= wholeBits) return 0;
+  // from there to the cut chosen, counting alone: cheaper than moving codes
+  std::copy(held.frequency, held.frequency + kCharCodeCount, left.charFrequency);
+  std::copy(held.frequency + kCharCodeCount, held.frequency + kCutSymbols, left.positionFrequency);
+  for (uint32_t k = heldAt; k < s.best; ++k) {
+    ++left.charFrequency[tokens[k].symbol];
+    if (tokens[k].symbol > 255) ++left.positionFrequency[positionSlot(tokens[k].position)];
+  }
+  for (uint32_t k = s.best; k < heldAt; ++k) {
+    --left.charFrequency[tokens[k].symbol];
+    if (tokens[k].symbol > 255) --left.positionFrequency[positionSlot(tokens[k].position)];
+  }
+  return s.best;
 }
 
 // Cuts tokens, whose codes `whole` holds, into blocks: in two where the statistics
@@ -448,8 +570,8 @@ void splitBlocks(std::span<const EncodeToken> tokens, const BlockCodes& whole, V
   const uint32_t codes = static_cast<uint32_t>(tokens.size());
   if (codes >= 2 * kMinSplitCodes) {
     BlockCodes left, right;
-    const uint32_t cut = cheapestCut(tokens, whole);
-    countTokens(tokens.first(cut), left);
+    const uint32_t cut = cheapestCut(tokens, whole, left);
+    if (cut == 0) return visit(tokens, whole);
     for (uint32_t s = 0; s < kCharCodeCount; ++s) right.charFrequency[s] = whole.charFrequency[s] - left.charFrequency[s];
     for (uint32_t j = 0; j < kMaxPositionSlots; ++j)
       right.positionFrequency[j] = whole.positionFrequency[j] - left.positionFrequency[j];
@@ -475,6 +597,7 @@ void splitBlocks(std::span<const EncodeToken> tokens, Visit visit) {
     BlockCodes whole;
     countTokens(piece, whole);
     buildCodes(whole);
+    countChunks(piece);
     splitBlocks(piece, whole, visit);
   }
 }

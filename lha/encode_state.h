@@ -75,6 +75,18 @@ struct OptimalParse {
   uint32_t rangeBytes;
 };
 
+// Symbol counts of each chunk of the codes being cut into blocks, sparse: a count for
+// each character code (0..509) or position slot (510 + slot) the chunk uses.
+struct ChunkCount {
+  uint16_t symbol;
+  uint16_t count;
+};
+struct CutChunks {
+  const EncodeToken* base;      // the first code of the piece
+  std::vector<uint32_t> start;  // chunk k: counts[start[k] .. start[k + 1])
+  std::vector<ChunkCount> counts;
+};
+
 struct EncoderState {
   uint32_t method;
   EncodeEffort effort;
@@ -107,6 +119,7 @@ struct EncoderState {
   MatchScores scores;       // fast: what matches are weighed by
   OptimalParse optimal;     // best
 
+  CutChunks cutChunks;              // block writer: the piece being cut into blocks
   std::vector<EncodeToken> tokens;  // fast: codes of the block being collected
   uint32_t tokenCount;              // ... of which this many are in use
 

@@ -343,27 +343,45 @@ TEST(BlockWriter, CodesOfNoBitsNeverEndOnAByte) {
     }
 }
 
-// Codes from two alphabets in turn are cut where the alphabet changes and nowhere else
-// (each side alone gains nothing from a second header), and the blocks decode back.
+// Codes from alphabets in turn are cut where the alphabet changes and nowhere else (each
+// side alone gains nothing from a second header), and the blocks decode back: for the
+// fast effort's chunked cut search too, with changes near a chunk boundary, near the ends
+// of the codes, and inside the second half once the first cut is made.
 TEST(BlockWriter, CutsWhereTheStatisticsChange) {
-  std::mt19937 r(5);
-  std::vector<EncodeToken> tokens;
-  Bytes expected;
-  for (uint32_t k = 0; k < 40000; ++k) {
-    uint8_t byte = static_cast<uint8_t>(k < 15008 ? 'a' + r() % 8 : 'p' + r() % 11);
-    tokens.push_back({byte, 0});
-    expected.push_back(byte);
+  struct Row {
+    EncodeEffort effort;
+    std::vector<uint32_t> ends;  // each a change of alphabet, the last the end of the codes
+  };
+  const Row rows[] = {
+      {EncodeEffort::fast, {15008, 40000}},        {EncodeEffort::best, {15008, 40000}},
+      {EncodeEffort::fast, {1312, 40000}},         {EncodeEffort::fast, {38944, 40000}},
+      {EncodeEffort::fast, {20480, 40000}},        {EncodeEffort::fast, {9024, 30016, 40000}},
+      {EncodeEffort::best, {9024, 30016, 40000}},
+  };
+  const char first[] = {'a', 'p', '0'};
+  const uint32_t letters[] = {8, 11, 10};
+  for (const Row& row : rows) {
+    std::mt19937 r(5);
+    std::vector<EncodeToken> tokens;
+    Bytes expected;
+    for (uint32_t part = 0; part < row.ends.size(); ++part)
+      while (tokens.size() < row.ends[part]) {
+        auto byte = static_cast<uint8_t>(first[part] + r() % letters[part]);
+        tokens.push_back({byte, 0});
+        expected.push_back(byte);
+      }
+    ASSERT_TRUE(startEncoder(kMethodLh5, row.effort));
+    std::vector<uint32_t> ends;
+    blockEnds(tokens, ends);
+    EXPECT_EQ(ends, row.ends) << row.ends[0];
+    writeTokens(tokens);
+    finishEncoder();
+    Bytes packed = encoderOutput();
+    encoderOutput().clear();
+    DecodeResult d = decodeBytes(kMethodLh5, packed, static_cast<uint32_t>(packed.size()),
+                                 static_cast<uint32_t>(expected.size()));
+    EXPECT_TRUE(d.output == expected) << row.ends[0];
   }
-  ASSERT_TRUE(startEncoder(kMethodLh5, EncodeEffort::fast));
-  std::vector<uint32_t> ends;
-  blockEnds(tokens, ends);
-  EXPECT_EQ(ends, (std::vector<uint32_t>{15008, 40000}));
-  writeTokens(tokens);
-  finishEncoder();
-  Bytes packed = encoderOutput();
-  encoderOutput().clear();
-  DecodeResult d = decodeBytes(kMethodLh5, packed, static_cast<uint32_t>(packed.size()), 40000);
-  EXPECT_TRUE(d.output == expected);
 }
 
 // More codes than a block holds are cut into blocks of at most 65,535.
