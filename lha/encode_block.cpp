@@ -437,31 +437,41 @@ void moveChunk(uint32_t chunk, CutSide& from, CutSide& to, const int32_t* g) {
   }
 }
 
-// Counts each kChunkCodes codes of a piece once, sparsely, for every cut search inside it.
-// --best counts none, so its searches weigh every cut: chunks cost it 0.05% in size.
-void countChunks(std::span<const EncodeToken> piece) {
+// Counts a piece's codes into `whole`: for the fast effort, each kChunkCodes of them
+// first on their own, sparsely, for every cut search inside the piece. --best counts no
+// chunks, so its searches weigh every cut: chunks cost it 0.05% in size.
+void countPiece(std::span<const EncodeToken> piece, BlockCodes& whole) {
   CutChunks& c = encoder.cutChunks;
   c.base = piece.data();
   c.start.assign(1, 0);
   c.counts.clear();
-  if (encoder.effort == EncodeEffort::best) return;
-  uint16_t dense[kCutSymbols] = {};
-  uint16_t used[kCutSymbols];
-  for (size_t at = 0; at + kChunkCodes <= piece.size(); at += kChunkCodes) {
-    uint32_t n = 0;
-    auto count = [&](uint32_t s) {
-      if (dense[s]++ == 0) used[n++] = static_cast<uint16_t>(s);
-    };
-    for (const EncodeToken& t : piece.subspan(at, kChunkCodes)) {
-      count(t.symbol);
-      if (t.symbol > 255) count(kCharCodeCount + positionSlot(t.position));
+  size_t at = 0;
+  if (encoder.effort != EncodeEffort::best) {
+    uint16_t dense[kCutSymbols] = {};
+    uint16_t used[kCutSymbols + 1];
+    for (; at + kChunkCodes <= piece.size(); at += kChunkCodes) {
+      // no branch on a symbol's first count: it would be mispredicted half the time
+      uint32_t n = 0;
+      for (const EncodeToken& t : piece.subspan(at, kChunkCodes)) {
+        used[n] = t.symbol;
+        n += dense[t.symbol]++ == 0;
+        if (t.symbol > 255) {
+          const auto slot = static_cast<uint16_t>(kCharCodeCount + positionSlot(t.position));
+          used[n] = slot;
+          n += dense[slot]++ == 0;
+        }
+      }
+      for (uint32_t k = 0; k < n; ++k) {
+        c.counts.push_back({used[k], dense[used[k]]});
+        dense[used[k]] = 0;
+      }
+      c.start.push_back(static_cast<uint32_t>(c.counts.size()));
     }
-    for (uint32_t k = 0; k < n; ++k) {
-      c.counts.push_back({used[k], dense[used[k]]});
-      dense[used[k]] = 0;
-    }
-    c.start.push_back(static_cast<uint32_t>(c.counts.size()));
   }
+  countTokens(piece.subspan(at), whole);
+  for (const ChunkCount& n : c.counts)
+    (n.symbol < kCharCodeCount ? whole.charFrequency[n.symbol] : whole.positionFrequency[n.symbol - kCharCodeCount]) +=
+        n.count;
 }
 
 // Estimated bits (in 1/256) of one side as a block: the entropy of its codes and a few
@@ -595,9 +605,8 @@ void splitBlocks(std::span<const EncodeToken> tokens, Visit visit) {
     std::span<const EncodeToken> piece = tokens.first((tokens.size() + pieces - 1) / pieces);
     tokens = tokens.subspan(piece.size());
     BlockCodes whole;
-    countTokens(piece, whole);
+    countPiece(piece, whole);
     buildCodes(whole);
-    countChunks(piece);
     splitBlocks(piece, whole, visit);
   }
 }
