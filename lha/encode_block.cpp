@@ -533,12 +533,9 @@ uint32_t cheapestCut(std::span<const EncodeToken> tokens, const BlockCodes& whol
   CutSide held = s.left;
   uint32_t heldAt = 0;
   if (boundary + kChunkCodes > last || chunk + 1 >= c.start.size()) {
-    slideCut(s, first);
-    weighCut(s);
     slideCut(s, last);
   } else {
     slideCut(s, boundary);
-    weighCut(s);
     CutSide bestRight = s.right;
     held = s.left, heldAt = boundary;
     for (; boundary + kChunkCodes <= last && chunk + 1 < c.start.size(); boundary += kChunkCodes) {
