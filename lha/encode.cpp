@@ -104,8 +104,8 @@ ChainTables chainTables() {
 // Bucket of chain k for the bytes at p.
 template <uint32_t k>
 inline uint32_t bucketAt(const uint8_t* p, uint32_t shift) {
+  if constexpr (k == 0) return hash3(p, shift);
   const uint64_t a = load64(p);
-  if constexpr (k == 0) return (static_cast<uint32_t>(a & 0xFFFFFF) * 2654435761u) >> shift;
   if constexpr (k == 1) return static_cast<uint32_t>(((a << 16) * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));
   const uint64_t twelve = (a * 0x9E3779B97F4A7C15ull) ^ (load64(p + 8) << 32);
   return static_cast<uint32_t>((twelve * 0xC2B2AE3D27D4EB4Full) >> (32 + shift));

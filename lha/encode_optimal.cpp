@@ -36,7 +36,7 @@ constexpr uint32_t kMaxPairsPerPosition = kMaxMatch;
 uint32_t treeMatches(uint32_t cur, uint32_t limit, MatchPair* out) {
   EncoderState& e = encoder;
   const uint8_t* w = e.window.data();
-  uint32_t h = hash3(cur);
+  uint32_t h = hash3(w + cur, e.hashShift);
   uint32_t candidate = e.head[h];
   e.head[h] = cur + 1;
   uint32_t* smaller = &e.links[2 * (cur & e.ringMask)];

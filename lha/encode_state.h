@@ -152,12 +152,7 @@ inline uint32_t load32(const uint8_t* p) {
   return v;
 }
 
-// Hash of the three bytes at window index i.
-inline uint32_t hash3(uint32_t i) {
-  const uint8_t* p = encoder.window.data() + i;
-  uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-  return (v * 2654435761u) >> encoder.hashShift;
-}
+
 
 inline uint64_t load64(const uint8_t* p) {
   uint64_t v;
@@ -167,6 +162,11 @@ inline uint64_t load64(const uint8_t* p) {
     for (int k = 7; k >= 0; --k) v = v << 8 | p[k];
   }
   return v;
+}
+
+// Hash of the three bytes at p, in 32 - shift bits (one word load: the window is padded).
+inline uint32_t hash3(const uint8_t* p, uint32_t shift) {
+  return (static_cast<uint32_t>(load64(p) & 0xFFFFFF) * 2654435761u) >> shift;
 }
 
 // Bytes a and b have in common from `start`, at most `limit`. Both may be read up to
