@@ -63,6 +63,36 @@ TEST(CodePageToUtf8, Cp1252MapsEveryByte) {
   }
 }
 
+// The UTF-8 rules both sides share: strict validity, a byte limit never leaving half a
+// character, a formatted text cut whole, and names compared unit by unit ignoring case.
+TEST(Utf8Rules, ValidCutAndCompared) {
+  const struct { std::string bytes; bool valid; } texts[] = {
+      {"caf\xC3\xA9", true},           {"\xF0\x9F\x98\x80", true},  // é, U+1F600
+      {"\xC3", false},                   // cut short
+      {"\xC0\xAE", false},               // '.' spelt in two bytes
+      {"\xE0\x80\xAE", false},           // ... and in three
+      {"\xED\xA0\x80", false},           // a surrogate
+      {"\xF4\x90\x80\x80", false},       // above U+10FFFF
+      {"\xFF", false},
+  };
+  for (const auto& t : texts)
+    EXPECT_EQ(sys::validUtf8(t.bytes.data(), static_cast<int>(t.bytes.size())), t.valid) << t.bytes;
+
+  // "aé日😀" is 1 + 2 + 3 + 4 bytes: each limit keeps the characters it holds whole
+  const char* text = "a\xC3\xA9\xE6\x97\xA5\xF0\x9F\x98\x80";
+  const int kept[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6, 10};
+  for (int limit = 0; limit <= 10; ++limit) EXPECT_EQ(sys::wholeCharacters(text, limit), kept[limit]) << limit;
+
+  char out[6];
+  EXPECT_EQ(sys::formatText(out, sizeof out, "%s", text), 3);  // 5 bytes would cut 日
+  EXPECT_STREQ(out, "a\xC3\xA9");
+  EXPECT_EQ(sys::formatText(out, sizeof out, "%s", "abc"), 3);
+  EXPECT_STREQ(out, "abc");
+
+  EXPECT_EQ(sys::compareIgnoreCase("Caf\xC3\xA9", "cAF\xC3\x89"), 0);  // é and É
+  EXPECT_NE(sys::compareIgnoreCase("a\xC2\xAD" "b", "ab"), 0);         // a soft hyphen is a character
+}
+
 TEST(ToWide, TextsThatDoNotFitGiveEmptyResults) {
   std::string longText(kWideUnits, 'a');
   EXPECT_EQ(wideOf(longText.c_str()), u"");
