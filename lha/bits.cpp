@@ -2,6 +2,7 @@
 // bytes after that, and 0xFF bytes when the file itself ends first.
 #include "lha/bits.h"
 
+#include <bit>
 #include <cstring>
 
 #include "lha/decode.h"
@@ -69,7 +70,8 @@ uint64_t refillWindow(uint64_t window, uint32_t available) {
   // stay below the window's valid bits until they are taken.
   uint64_t v;
   std::memcpy(&v, s.buffer + s.position, 8);
-  v = __builtin_bswap64(v);  // the stream is most significant bit first
+  // the stream is most significant bit first
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
   uint32_t wanted = (64 - available) >> 3;  // whole bytes that fit
   s.position += wanted;
   r.packedRemaining -= wanted;
