@@ -21,9 +21,9 @@ void buildCrc16Table() {
   s.built = true;
 }
 
-void crc16Update(const uint8_t* bytes, uint32_t count) {
+uint16_t crc16Continue(uint16_t running, const uint8_t* bytes, uint32_t count) {
   const auto& t = crc16State.table;
-  uint32_t crc = runningCrc16;
+  uint32_t crc = running;
   while (count >= 16) {
     crc ^= static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8;
     crc = t[15][crc & 0xFF] ^ t[14][crc >> 8] ^ t[13][bytes[2]] ^ t[12][bytes[3]] ^ t[11][bytes[4]] ^
@@ -33,5 +33,7 @@ void crc16Update(const uint8_t* bytes, uint32_t count) {
     count -= 16;
   }
   while (count--) crc = t[0][(crc ^ *bytes++) & 0xFF] ^ (crc >> 8);
-  runningCrc16 = static_cast<uint16_t>(crc);
+  return static_cast<uint16_t>(crc);
 }
+
+void crc16Update(const uint8_t* bytes, uint32_t count) { runningCrc16 = crc16Continue(runningCrc16, bytes, count); }

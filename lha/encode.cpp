@@ -8,7 +8,7 @@
 #include "lha/decode.h"
 #include "lha/encode_state.h"
 
-EncoderState encoder;
+thread_local EncoderState encoder;
 
 namespace {
 
@@ -26,8 +26,7 @@ constexpr FastParams kFastParams = {{8, 64, 64}, 8, 128};
 
 // What a match saves against coding its bytes as literals, in sixteenths of a bit, by
 // the code lengths of the block before (flat guesses for the first block).
-int32_t matchScore(uint32_t length, uint32_t distance) {
-  const MatchScores& s = encoder.scores;
+int32_t matchScore(const MatchScores& s, uint32_t length, uint32_t distance) {
   return static_cast<int32_t>(length) * s.literal - s.length[length] - s.slot[positionSlot(distance - 1)];
 }
 
@@ -63,14 +62,12 @@ void flushTokens() {
   e.tokenCount = 0;
 }
 
-inline void emitLiteral(uint8_t byte) {
-  EncoderState& e = encoder;
+inline void emitLiteral(EncoderState& e, uint8_t byte) {
   e.tokens[e.tokenCount++] = {byte, 0};
   if (e.tokenCount == kMaxBlockCodes) flushTokens();
 }
 
-inline void emitMatch(uint32_t length, uint32_t distance) {
-  EncoderState& e = encoder;
+inline void emitMatch(EncoderState& e, uint32_t length, uint32_t distance) {
   e.tokens[e.tokenCount++] = {static_cast<uint16_t>(length + kMatchSymbolOffset), static_cast<uint16_t>(distance - 1)};
   if (e.tokenCount == kMaxBlockCodes) flushTokens();
 }
@@ -87,13 +84,15 @@ struct ChainTables {
   uint16_t* links[kChainCount];
   uint32_t ringMask, hashShift;
   uint32_t chains;  // chains in use
+  const MatchScores* scores;
 };
 
 ChainTables chainTables() {
   EncoderState& e = encoder;
   // -lh5-'s 8 KiB holds few candidates for a 12-byte key that the 6-byte chain would
   // not reach: that chain would cost a tenth of the time and save nothing
-  ChainTables t{e.window.data(), {}, {}, e.ringMask, e.hashShift, e.method == kMethodLh5 ? 2u : 3u};
+  ChainTables t{e.window.data(), {}, {}, e.ringMask, e.hashShift, e.method == kMethodLh5 ? 2u : 3u,
+                 &e.scores};
   for (uint32_t k = 0; k < kChainCount; ++k) {
     t.head[k] = e.chains[k].head.data();
     t.links[k] = e.chains[k].links.data();
@@ -167,7 +166,7 @@ inline void walkChain(const ChainTables& t, uint32_t bucket, uint32_t cur, uint3
       uint32_t length = matchLength(w + c, w + cur, 2, limit);
       if (length > longest) {
         longest = length;
-        int32_t score = matchScore(length, cur - c);
+        int32_t score = matchScore(*t.scores, length, cur - c);
         if (score > best.score) best = {length, cur - c, score};
         if (length >= niceLength || length == limit) return;
       }
@@ -179,20 +178,19 @@ inline void walkChain(const ChainTables& t, uint32_t bucket, uint32_t cur, uint3
 }
 
 // Hashes every position before `to` that is not hashed yet.
-inline void hashUpTo(const ChainTables& t, uint32_t to, uint32_t end) {
-  EncoderState& e = encoder;
-  for (uint32_t i = e.hashed; i < to; ++i) insertChains(t, i, keysAt(t, i, end - i, oldestCandidate(i)));
+inline void hashUpTo(EncoderState& e, const ChainTables& t, uint32_t to, uint32_t end) {
+  for (uint32_t i = e.hashed; i < to; ++i) insertChains(t, i, keysAt(t, i, end - i, oldestCandidate(e, i)));
   if (e.hashed < to) e.hashed = to;
 }
 
 // The best-scoring match at i: first among the candidates that share its first 12
 // bytes, then, when none was that long, its first 6, then the nearest 3-byte ones.
 // Hashes i afterwards.
-FoundMatch searchAt(const ChainTables& t, uint32_t i, uint32_t end, const FastParams& fp) {
-  hashUpTo(t, i, end);
+FoundMatch searchAt(EncoderState& e, const ChainTables& t, uint32_t i, uint32_t end, const FastParams& fp) {
+  hashUpTo(e, t, i, end);
   FoundMatch best = {0, 0, 0};
   const uint32_t available = end - i;
-  const uint32_t low = oldestCandidate(i);
+  const uint32_t low = oldestCandidate(e, i);
   const ChainKeys keys = keysAt(t, i, available, low);
   const uint32_t limit = std::min(available, kMaxMatch);
   if (keys.count > 2) walkChain<2>(t, keys.bucket[2], i, low, limit, fp.depth[2], fp.niceLength, best);
@@ -201,7 +199,7 @@ FoundMatch searchAt(const ChainTables& t, uint32_t i, uint32_t end, const FastPa
   if (keys.count > 0 && best.length < kChainBytes[1])
     walkChain<0>(t, keys.bucket[0], i, low, limit, fp.depth[0], fp.niceLength, best);
   insertChains(t, i, keys);
-  encoder.hashed = i + 1;
+  e.hashed = i + 1;
   return best;
 }
 
@@ -220,20 +218,24 @@ void parseFast(uint32_t end, bool final) {
   const uint32_t stop = final ? end : (end > lookahead ? end - lookahead : 0);
   uint32_t i = e.position;
   while (i < stop) {
-    FoundMatch m = searchAt(t, i, end, fp);
+    FoundMatch m{0, 0, 0};
+    if (e.skipping == 0) m = searchAt(e, t, i, end, fp);
     if (m.length == 0) {
-      uint32_t step = 1 + (++e.misses >> kMissShift);
-      if (step > stop - i) step = stop - i;
-      for (uint32_t k = 0; k < step; ++k) emitLiteral(w[i + k]);
+      if (e.skipping == 0) e.skipping = 1 + (++e.misses >> kMissShift);
+      // a skip cut short where the parse pauses goes on when it resumes: where it pauses
+      // depends on what the window held before the member, the member's codes must not
+      const uint32_t step = std::min(e.skipping, stop - i);
+      for (uint32_t k = 0; k < step; ++k) emitLiteral(e, w[i + k]);
+      e.skipping -= step;
       i += step;
-      if (step > 1) e.hashed = i;  // skipped bytes stay out of the chains
+      e.hashed = i;  // skipped bytes stay out of the chains
       continue;
     }
     e.misses = 0;
     while (m.length < fp.lazyLength && i + 1 < end) {
-      FoundMatch next = searchAt(t, i + 1, end, fp);
+      FoundMatch next = searchAt(e, t, i + 1, end, fp);
       if (next.length == 0 || next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
-      emitLiteral(w[i++]);
+      emitLiteral(e, w[i++]);
       m = next;
     }
     while (m.length < kMaxMatch && e.tokenCount > 0 && e.tokens[e.tokenCount - 1].symbol == w[i - 1] &&
@@ -242,10 +244,10 @@ void parseFast(uint32_t end, bool final) {
       --i;
       ++m.length;
     }
-    emitMatch(m.length, m.distance);
+    emitMatch(e, m.length, m.distance);
     i += m.length;
   }
-  hashUpTo(t, i, end);
+  hashUpTo(e, t, i, end);
   e.position = i;
 }
 
@@ -266,7 +268,7 @@ void rebase(std::vector<uint32_t>& entries, uint32_t shift) {
 void slideWindow() {
   EncoderState& e = encoder;
   // keep a whole dictionary of the member behind position
-  uint32_t shift = oldestCandidate(e.position) / kSlideUnit * kSlideUnit;
+  uint32_t shift = oldestCandidate(e, e.position) / kSlideUnit * kSlideUnit;
   if (shift == 0) return;
   std::memmove(e.window.data(), e.window.data() + shift, e.windowFill - shift);
   e.windowFill -= shift;
@@ -316,6 +318,7 @@ bool startEncoder(uint32_t method, EncodeEffort effort) {
   e.position = e.windowFill;
   e.hashed = e.windowFill;
   e.misses = 0;
+  e.skipping = 0;
   flatScores();
   e.tokenCount = 0;
   e.bitPending = 0;

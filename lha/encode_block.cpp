@@ -36,7 +36,8 @@ struct CountBits {
   void put(uint32_t, uint32_t count) { total += count; }
 };
 struct SendBits {
-  void put(uint32_t value, uint32_t count) { putBits(value, count); }
+  EncoderState& e;
+  void put(uint32_t value, uint32_t count) { putBits(e, value, count); }
 };
 
 uint32_t usedSymbols(std::span<const uint32_t> frequencies, uint16_t* last) {
@@ -212,15 +213,16 @@ bool endsOnByteWithoutBits(const BlockCodes& b, uint32_t codes) {
 }
 
 void writeBlock(std::span<const EncodeToken> tokens, const BlockCodes& b) {
-  SendBits sink;
+  EncoderState& e = encoder;
+  SendBits sink{e};
   const uint32_t codes = static_cast<uint32_t>(tokens.size());
   sendBlockHeader(sink, b, codes, endsOnByteWithoutBits(b, codes));
   for (const EncodeToken& t : tokens) {
-    putBits(b.charCode[t.symbol], b.charLength[t.symbol]);
+    putBits(e, b.charCode[t.symbol], b.charLength[t.symbol]);
     if (t.symbol > 255) {
       uint32_t slot = positionSlot(t.position);
-      putBits(b.positionCode[slot], b.positionLength[slot]);
-      if (slot > 1) putBits(t.position - (1u << (slot - 1)), slot - 1);
+      putBits(e, b.positionCode[slot], b.positionLength[slot]);
+      if (slot > 1) putBits(e, t.position - (1u << (slot - 1)), slot - 1);
     }
   }
 }
@@ -363,14 +365,15 @@ void pricesFromCodes(const BlockCodes& b, CodePrices& prices, bool fractional = 
 
 // f log2 f for every count a block can hold, in 1/256 bits, so that a cut's estimate
 // moves by whole-number table steps as tokens cross it. 32 bits hold it (2^16 counts of
-// 16 bits each), which halves what the cut search keeps in cache.
+// 16 bits each), which halves what the cut search keeps in cache. Built once, by whichever
+// packing thread asks first.
 const int32_t* countLogTable() {
-  static std::vector<int32_t> table;
-  if (table.empty()) {
-    table.resize(kMaxBlockCodes + 2);
-    for (uint32_t f = 1; f < table.size(); ++f)
-      table[f] = static_cast<int32_t>(std::llround(256 * f * std::log2(static_cast<double>(f))));
-  }
+  static const std::vector<int32_t> table = [] {
+    std::vector<int32_t> t(kMaxBlockCodes + 2);
+    for (uint32_t f = 1; f < t.size(); ++f)
+      t[f] = static_cast<int32_t>(std::llround(256 * f * std::log2(static_cast<double>(f))));
+    return t;
+  }();
   return table.data();
 }
 

@@ -19,8 +19,9 @@ struct BestParams {
 constexpr BestParams kBestParamsLh5 = {64, 128, 3, 2};
 constexpr BestParams kBestParamsWide = {64, 128, 2, 1};
 
-inline const BestParams& bestParams() {
-  return encoder.method == kMethodLh5 ? kBestParamsLh5 : kBestParamsWide;
+// The hot paths hand the record in: each reach for the thread's own record costs a call.
+inline const BestParams& bestParams(const EncoderState& e = encoder) {
+  return e.method == kMethodLh5 ? kBestParamsLh5 : kBestParamsWide;
 }
 
 constexpr uint32_t kTargetCodes = 60000;  // codes aimed at per range
@@ -33,8 +34,7 @@ constexpr uint32_t kMaxPairsPerPosition = kMaxMatch;
 // Inserts cur into the binary tree of its hash bucket, ordered by the bytes that follow
 // each position, and appends the matches met on the way down: each longer than the last,
 // each farther (newer positions sit nearer the root).
-uint32_t treeMatches(uint32_t cur, uint32_t limit, MatchPair* out) {
-  EncoderState& e = encoder;
+uint32_t treeMatches(EncoderState& e, uint32_t cur, uint32_t limit, MatchPair* out) {
   const uint8_t* w = e.window.data();
   uint32_t h = hash3(w + cur, e.hashShift);
   uint32_t candidate = e.head[h];
@@ -42,10 +42,10 @@ uint32_t treeMatches(uint32_t cur, uint32_t limit, MatchPair* out) {
   uint32_t* smaller = &e.links[2 * (cur & e.ringMask)];
   uint32_t* larger = smaller + 1;
   uint32_t smallerLength = 0, largerLength = 0;
-  const uint32_t low = oldestCandidate(cur);
+  const uint32_t low = oldestCandidate(e, cur);
   uint32_t best = kMinMatch - 1;
   uint32_t count = 0;
-  for (uint32_t depth = bestParams().treeDepth;; --depth) {
+  for (uint32_t depth = bestParams(e).treeDepth;; --depth) {
     if (candidate <= low || depth == 0) {
       *smaller = *larger = 0;
       break;
@@ -79,7 +79,8 @@ uint32_t treeMatches(uint32_t cur, uint32_t limit, MatchPair* out) {
 }
 
 void findPairs(uint32_t from, uint32_t to, uint32_t end) {
-  OptimalParse& o = encoder.optimal;
+  EncoderState& e = encoder;
+  OptimalParse& o = e.optimal;
   uint32_t n = to - from;
   o.pairStart.resize(n + 1);
   o.pairs.clear();
@@ -89,7 +90,7 @@ void findPairs(uint32_t from, uint32_t to, uint32_t end) {
     uint32_t cur = from + i;
     uint32_t limit = std::min(end - cur, kMaxMatch);
     if (limit < kMinMatch) continue;
-    uint32_t count = treeMatches(cur, limit, found);
+    uint32_t count = treeMatches(e, cur, limit, found);
     o.pairs.insert(o.pairs.end(), found, found + count);
   }
   o.pairStart[n] = static_cast<uint32_t>(o.pairs.size());
@@ -116,8 +117,7 @@ void greedyTokens(uint32_t from, uint32_t n, std::vector<EncodeToken>& tokens) {
 // A code as the parse stores it: symbol in the low half, position in the high half.
 inline uint32_t packedToken(uint32_t symbol, uint32_t position) { return symbol | position << 16; }
 
-inline void relax(uint32_t target, uint32_t bits, uint32_t token) {
-  OptimalParse& o = encoder.optimal;
+inline void relax(OptimalParse& o, uint32_t target, uint32_t bits, uint32_t token) {
   if (bits < o.cost[target]) {
     o.cost[target] = bits;
     o.arrival[target] = token;
@@ -126,8 +126,8 @@ inline void relax(uint32_t target, uint32_t bits, uint32_t token) {
 
 // relax for the lengths from..to of matches at distance position + 1 from offset i;
 // without branches, so that the compiler can do several lengths at once.
-inline void relaxLengths(uint32_t i, uint32_t from, uint32_t to, uint32_t withPosition, uint32_t position) {
-  OptimalParse& o = encoder.optimal;
+inline void relaxLengths(OptimalParse& o, uint32_t i, uint32_t from, uint32_t to, uint32_t withPosition,
+                         uint32_t position) {
   uint32_t* __restrict cost = o.cost.data() + i;
   uint32_t* __restrict arrival = o.arrival.data() + i;
   const uint32_t* __restrict price = o.prices.symbol + kMatchSymbolOffset;
@@ -153,7 +153,7 @@ void cheapestTokens(uint32_t from, uint32_t at, uint32_t n, std::vector<EncodeTo
   o.cost[0] = 0;
   for (uint32_t i = 0; i < n; ++i) {
     const uint32_t base = o.cost[i];
-    relax(i + 1, base + p.symbol[w[i]], w[i]);
+    relax(o, i + 1, base + p.symbol[w[i]], w[i]);
     uint32_t first = pairStart[i], last = pairStart[i + 1];
     if (first == last) continue;
     const uint32_t remain = n - i;
@@ -161,7 +161,7 @@ void cheapestTokens(uint32_t from, uint32_t at, uint32_t n, std::vector<EncodeTo
     if (longest.length >= nice) {
       uint32_t length = std::min<uint32_t>(longest.length, remain);
       if (length >= kMinMatch)
-        relax(i + length, base + p.symbol[length + kMatchSymbolOffset] + p.slot[positionSlot(longest.position)],
+        relax(o, i + length, base + p.symbol[length + kMatchSymbolOffset] + p.slot[positionSlot(longest.position)],
               packedToken(length + kMatchSymbolOffset, longest.position));
       continue;
     }
@@ -169,7 +169,7 @@ void cheapestTokens(uint32_t from, uint32_t at, uint32_t n, std::vector<EncodeTo
     for (uint32_t k = first; k < last && shorter < remain; ++k) {
       uint32_t length = std::min<uint32_t>(o.pairs[k].length, remain);
       uint32_t withPosition = base + p.slot[positionSlot(o.pairs[k].position)];
-      relaxLengths(i, shorter + 1, length, withPosition, o.pairs[k].position);
+      relaxLengths(o, i, shorter + 1, length, withPosition, o.pairs[k].position);
       shorter = std::max(shorter, length);
     }
   }

@@ -116,6 +116,7 @@ struct EncoderState {
 
   uint32_t hashed;          // fast: positions below this are in the chains
   uint32_t misses;          // fast: searches in a row that found nothing
+  uint32_t skipping;        // fast: literals still to pass over before the next search
   MatchScores scores;       // fast: what matches are weighed by
   OptimalParse optimal;     // best
 
@@ -128,7 +129,8 @@ struct EncoderState {
   uint32_t bitCount;
   std::vector<uint8_t> output;
 };
-extern EncoderState encoder;
+// One per thread: the host tool packs several members side by side.
+extern thread_local EncoderState encoder;
 
 // Slides keep ring slots in place: every ring has at most 2 * 65536 entries.
 constexpr uint32_t kSlideUnit = 131072;
@@ -141,9 +143,9 @@ constexpr uint32_t kMissShift = 5;
 
 // The oldest window index a match at cur may start from: a dictionary back, and never
 // before the member's first byte.
-inline uint32_t oldestCandidate(uint32_t cur) {
-  uint32_t low = cur > encoder.dictionarySize ? cur - encoder.dictionarySize : 0;
-  return low > encoder.memberStart ? low : encoder.memberStart;
+inline uint32_t oldestCandidate(const EncoderState& e, uint32_t cur) {
+  uint32_t low = cur > e.dictionarySize ? cur - e.dictionarySize : 0;
+  return low > e.memberStart ? low : e.memberStart;
 }
 
 inline uint32_t load32(const uint8_t* p) {
@@ -191,9 +193,9 @@ inline uint32_t matchLength(const uint8_t* a, const uint8_t* b, uint32_t start, 
   }
 }
 
-// Appends count bits of value (count up to 32), 32 bits at a time to the output.
-inline void putBits(uint32_t value, uint32_t count) {
-  EncoderState& e = encoder;
+// Appends count bits of value (count up to 32), 32 bits at a time to the output. Hot
+// loops hand the record in: each reach for the thread's own record costs a call.
+inline void putBits(EncoderState& e, uint32_t value, uint32_t count) {
   e.bitPending = e.bitPending << count | value;
   e.bitCount += count;
   if (e.bitCount >= 32) {

@@ -44,6 +44,9 @@ extern uint16_t runningCrc16;
 void buildCrc16Table();
 // Folds count bytes into runningCrc16.
 void crc16Update(const uint8_t* bytes, uint32_t count);
+// The same on a caller's own value, for threads that pack members side by side (the
+// table must be built first).
+uint16_t crc16Continue(uint16_t running, const uint8_t* bytes, uint32_t count);
 
 // Unsigned running byte sum of the header bytes read (levels 0 and 1 check it).
 extern uint8_t headerChecksum;

@@ -337,7 +337,7 @@ TEST(BlockWriter, CodesOfNoBitsNeverEndOnAByte) {
   for (const auto* tokens : {&literals, &matches})
     for (uint32_t start = 0; start < 8; ++start) {
       ASSERT_TRUE(startEncoder(kMethodLh7, EncodeEffort::fast));
-      putBits(0, start);
+      putBits(encoder, 0, start);
       writeTokens(*tokens);
       EXPECT_NE(encoder.bitCount % 8, 0u) << start;
     }
