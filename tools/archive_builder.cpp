@@ -9,15 +9,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "lha/encode.h"
 #include "lha/header.h"
@@ -29,22 +35,45 @@ namespace {
 
 constexpr uint64_t kMaxMemberBytes = 0xFFFFFFFFull;  // the header's size fields
 constexpr size_t kReadPiece = 1 << 20;
-constexpr size_t kSpoolInMemory = 64 << 20;           // packed data beyond this goes to a file
+constexpr size_t kSpoolInMemory = 64 << 20;           // packed data held in memory, all spools together
+constexpr unsigned kMostThreads = 8;                  // packing threads when none are asked for
+constexpr size_t kMostAhead = 128;                    // members packed before the writer takes them
 
-// Packed data of the member being written: its header, which comes first, needs the
-// packed size, so the data waits here.
+// Packed data of a member: its header, which comes first, needs the packed size, so the
+// data waits here.
 struct Spool {
   std::vector<uint8_t> memory;
   FILE* file = nullptr;
   uint64_t size = 0;
 };
 
-// The state of the archive being written (one at a time).
+// A file member as a packing thread leaves it for the writer.
+struct PackedFile {
+  Spool spool;
+  uint16_t crc = 0;
+  bool packed = false;   // the spool holds its data, smaller than the file
+  bool done = false;
+  std::string problem;   // why it could not be read as planned
+};
+
+// Files are packed side by side, each thread with its own encoder, while the writer takes
+// the members in their order: the archive is the same whatever the number of threads.
+struct PackingQueue {
+  std::mutex lock;
+  std::condition_variable changed;
+  const std::vector<PlannedMember>* members = nullptr;
+  const ArchiveOptions* options = nullptr;
+  std::vector<PackedFile> files;  // one per member; a folder's stays empty
+  size_t next = 0;                // the next member to pack
+  size_t written = 0;             // members written out
+  bool stop = false;
+  std::atomic<uint64_t> doneBytes{0};
+  std::atomic<size_t> heldBytes{0};  // in the spools' memory, all together
+};
+
+// The writer's own buffer (one archive at a time; packing threads have theirs).
 struct ArchiveWriting {
   std::vector<uint8_t> buffer;
-  Spool spool;
-  uint64_t totalBytes = 0;   // of all files, for the progress bar
-  uint64_t doneBytes = 0;
 };
 ArchiveWriting writing;
 
@@ -294,14 +323,17 @@ bool sourceDateEpoch(std::optional<int64_t>* value, std::string* why) {
 
 // --- writing ---
 
-bool spoolAppend(Spool& s, const std::vector<uint8_t>& bytes, std::string* why) {
-  if (s.memory.size() + bytes.size() > kSpoolInMemory) {
+// Beyond kSpoolInMemory in all the spools, the one that grows moves to a temporary file.
+bool spoolAppend(Spool& s, const std::vector<uint8_t>& bytes, std::atomic<size_t>& held, std::string* why) {
+  if (held + bytes.size() > kSpoolInMemory && !s.memory.empty()) {
     if (!s.file && !(s.file = std::tmpfile())) return fail(why, std::string("cannot make a temporary file: ") + std::strerror(errno));
     if (std::fwrite(s.memory.data(), 1, s.memory.size(), s.file) != s.memory.size())
       return fail(why, std::string("cannot write a temporary file: ") + std::strerror(errno));
+    held -= s.memory.size();
     s.memory.clear();
   }
   s.memory.insert(s.memory.end(), bytes.begin(), bytes.end());
+  held += bytes.size();
   s.size += bytes.size();
   return true;
 }
@@ -309,8 +341,13 @@ bool spoolAppend(Spool& s, const std::vector<uint8_t>& bytes, std::string* why) 
 void spoolReset(Spool& s) {
   if (s.file) std::fclose(s.file);
   s.file = nullptr;
-  s.memory.clear();
+  std::vector<uint8_t>().swap(s.memory);  // every member has its own spool: give the memory back
   s.size = 0;
+}
+
+void dropSpool(PackingQueue& q, Spool& s) {
+  q.heldBytes -= s.memory.size();
+  spoolReset(s);
 }
 
 bool putBytes(FILE* out, const uint8_t* bytes, size_t n, std::string* why) {
@@ -330,31 +367,26 @@ bool spoolCopyTo(Spool& s, FILE* out, std::string* why) {
   return putBytes(out, s.memory.data(), s.memory.size(), why);
 }
 
-void reportProgress(uint64_t bytes) {
-  writing.doneBytes += bytes;
-  sys::sendProgress(static_cast<uint32_t>(writing.doneBytes / 1024));
-}
-
 // The file's bytes as they are, checked against what the first reading saw.
 bool copyStored(const PlannedMember& m, uint16_t crc, FILE* out, std::string* why) {
   FILE* f = std::fopen(m.source.c_str(), "rb");
   if (!f) return fail(why, systemError(m.source, "cannot read"));
   std::vector<uint8_t>& b = writing.buffer;
   uint64_t total = 0;
-  runningCrc16 = 0;
+  uint16_t reread = 0;
   size_t n;
   bool ok = true;
   while (ok && (n = std::fread(b.data(), 1, b.size(), f)) > 0) {
     total += n;
     if (total > m.size) break;
-    crc16Update(b.data(), static_cast<uint32_t>(n));
+    reread = crc16Continue(reread, b.data(), static_cast<uint32_t>(n));
     ok = putBytes(out, b.data(), n, why);
   }
   bool readFailed = std::ferror(f);
   std::fclose(f);
   if (!ok) return false;
   if (readFailed) return fail(why, systemError(m.source, "cannot read"));
-  if (total != m.size || runningCrc16 != crc) return fail(why, quoted(m.source) + ": changed while being read");
+  if (total != m.size || reread != crc) return fail(why, quoted(m.source) + ": changed while being read");
   return true;
 }
 
@@ -372,60 +404,92 @@ bool writeFolderMember(const PlannedMember& m, const ArchiveOptions& o, FILE* ou
 }
 
 // Reads the file once: its CRC-16 and, when packing makes it smaller, its packed data.
-bool writeFileMember(const PlannedMember& m, const ArchiveOptions& o, FILE* out, std::string* why) {
-  FILE* f = std::fopen(m.source.c_str(), "rb");
-  if (!f) return fail(why, systemError(m.source, "cannot read"));
-  Spool& spool = writing.spool;
-  spoolReset(spool);
+// Runs on a packing thread: nothing here touches what another member's thread uses.
+void packFile(const PlannedMember& m, PackingQueue& q, std::vector<uint8_t>& buffer, PackedFile& f) {
+  FILE* in = std::fopen(m.source.c_str(), "rb");
+  if (!in) {
+    fail(&f.problem, systemError(m.source, "cannot read"));
+    return;
+  }
+  const ArchiveOptions& o = *q.options;
   bool packing = m.size > 0 && startEncoder(o.method, o.best ? EncodeEffort::best : EncodeEffort::fast);
-  std::vector<uint8_t>& b = writing.buffer;
   uint64_t total = 0;
-  runningCrc16 = 0;
+  uint16_t crc = 0;
   bool ok = true;
   size_t n;
-  while (ok && (n = std::fread(b.data(), 1, b.size(), f)) > 0) {
+  while (ok && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
     total += n;
     if (total > m.size) break;  // grown since planned: refused below
-    crc16Update(b.data(), static_cast<uint32_t>(n));
+    crc = crc16Continue(crc, buffer.data(), static_cast<uint32_t>(n));
     if (packing) {
-      encodeBytes(std::span<const uint8_t>(b.data(), n));
-      ok = spoolAppend(spool, encoderOutput(), why);
+      encodeBytes(std::span<const uint8_t>(buffer.data(), n));
+      ok = spoolAppend(f.spool, encoderOutput(), q.heldBytes, &f.problem);
       encoderOutput().clear();
       // no smaller than the file already: it will be stored
-      if (spool.size >= m.size) packing = false;
+      if (f.spool.size >= m.size) packing = false;
     }
-    reportProgress(n);
+    q.doneBytes += n;
   }
-  bool readFailed = std::ferror(f);
-  std::fclose(f);
-  if (!ok) return false;
-  if (readFailed) return fail(why, systemError(m.source, "cannot read"));
-  if (total != m.size) return fail(why, quoted(m.source) + ": changed while being read");
-  const uint16_t crc = runningCrc16;
+  bool readFailed = std::ferror(in);
+  std::fclose(in);
+  if (!ok) return;
+  if (readFailed) {
+    fail(&f.problem, systemError(m.source, "cannot read"));
+    return;
+  }
+  if (total != m.size) {
+    fail(&f.problem, quoted(m.source) + ": changed while being read");
+    return;
+  }
   if (packing) {
     finishEncoder();
-    if (!spoolAppend(spool, encoderOutput(), why)) return false;
+    if (!spoolAppend(f.spool, encoderOutput(), q.heldBytes, &f.problem)) return;
     encoderOutput().clear();
-    packing = spool.size < m.size;
+    packing = f.spool.size < m.size;
   }
+  if (!packing) dropSpool(q, f.spool);
+  f.crc = crc;
+  f.packed = packing;
+}
+
+// A packing thread: takes the next member while the writer is no more than kMostAhead
+// members behind (each may hold a temporary file open).
+void packFiles(PackingQueue& q) {
+  std::vector<uint8_t> buffer(kReadPiece);
+  std::unique_lock<std::mutex> hold(q.lock);
+  for (;;) {
+    q.changed.wait(hold, [&] { return q.stop || q.next == q.files.size() || q.next < q.written + kMostAhead; });
+    if (q.stop || q.next == q.files.size()) return;
+    const size_t k = q.next++;
+    hold.unlock();
+    const PlannedMember& m = (*q.members)[k];
+    if (!m.folder) packFile(m, q, buffer, q.files[k]);
+    hold.lock();
+    q.files[k].done = true;
+    q.changed.notify_all();
+  }
+}
+
+bool writeFileMember(const PlannedMember& m, const ArchiveOptions& o, PackedFile& f, FILE* out, std::string* why) {
+  if (!f.problem.empty()) return fail(why, f.problem);
   MemberRecord r;
   r.level = static_cast<uint8_t>(o.headerLevel);
   char packedId[6];
   formatMethodId(*findDecodeMethod(o.method), packedId);
-  r.methodId = packing ? packedId : "-lh0-";
+  r.methodId = f.packed ? packedId : "-lh0-";
   r.folders = m.folders;
   r.codePage = m.codePage;
   r.name = m.name;
-  r.packedSize = static_cast<uint32_t>(packing ? spool.size : m.size);
+  r.packedSize = static_cast<uint32_t>(f.packed ? f.spool.size : m.size);
   r.originalSize = static_cast<uint32_t>(m.size);
   r.timeStamp = storedStamp(m.modified, o.headerLevel);
   r.attribute = static_cast<uint8_t>(0x20 | (m.readOnly ? 0x01 : 0));
-  r.dataCrc = crc;
+  r.dataCrc = f.crc;
   std::vector<uint8_t> header;
   std::string problem;
   if (!appendMemberHeader(r, header, &problem)) return fail(why, quoted(m.source) + ": " + problem);
   if (!putBytes(out, header.data(), header.size(), why)) return false;
-  return packing ? spoolCopyTo(spool, out, why) : copyStored(m, crc, out, why);
+  return f.packed ? spoolCopyTo(f.spool, out, why) : copyStored(m, f.crc, out, why);
 }
 
 bool checkOptions(const ArchiveOptions& o, std::string* why) {
@@ -435,18 +499,61 @@ bool checkOptions(const ArchiveOptions& o, std::string* why) {
   return true;
 }
 
+unsigned packingThreads(const std::vector<PlannedMember>& members, const ArchiveOptions& o) {
+  unsigned threads = o.threads;
+  if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);
+  size_t files = std::count_if(members.begin(), members.end(), [](const PlannedMember& m) { return !m.folder; });
+  return static_cast<unsigned>(std::clamp<size_t>(files, 1, threads));
+}
+
+// Waits until member k is packed, moving the progress bar meanwhile.
+void awaitPacked(PackingQueue& q, size_t k) {
+  std::unique_lock<std::mutex> hold(q.lock);
+  while (!q.changed.wait_for(hold, std::chrono::milliseconds(100), [&] { return q.files[k].done; }))
+    sys::sendProgress(static_cast<uint32_t>(q.doneBytes / 1024));
+  sys::sendProgress(static_cast<uint32_t>(q.doneBytes / 1024));
+}
+
+bool writeMembers(PackingQueue& q, FILE* out, std::string* why) {
+  const std::vector<PlannedMember>& members = *q.members;
+  bool ok = true;
+  for (size_t k = 0; ok && k < members.size(); ++k) {
+    awaitPacked(q, k);
+    ok = members[k].folder ? writeFolderMember(members[k], *q.options, out, why)
+                           : writeFileMember(members[k], *q.options, q.files[k], out, why);
+    dropSpool(q, q.files[k].spool);
+    std::lock_guard<std::mutex> hold(q.lock);
+    q.written = k + 1;
+    q.changed.notify_all();
+  }
+  return ok;
+}
+
 bool writePlanned(const std::vector<PlannedMember>& members, const ArchiveOptions& o, FILE* out, std::string* why) {
   buildCrc16Table();
   writing.buffer.resize(kReadPiece);
-  writing.totalBytes = writing.doneBytes = 0;
-  for (const PlannedMember& m : members) writing.totalBytes += m.size;
-  startProgressBar(static_cast<int64_t>(writing.totalBytes), o.progress);
-  bool ok = true;
-  for (const PlannedMember& m : members) {
-    ok = m.folder ? writeFolderMember(m, o, out, why) : writeFileMember(m, o, out, why);
-    if (!ok) break;
+  uint64_t totalBytes = 0;
+  for (const PlannedMember& m : members) totalBytes += m.size;
+  PackingQueue q;
+  q.members = &members;
+  q.options = &o;
+  q.files.resize(members.size());
+  const unsigned threads = packingThreads(members, o);
+  std::vector<std::thread> packers;
+  try {
+    for (unsigned t = 0; t < threads; ++t) packers.emplace_back(packFiles, std::ref(q));
+  } catch (const std::system_error&) {
+    if (packers.empty()) return fail(why, "cannot start a thread to pack the files");
   }
-  spoolReset(writing.spool);
+  startProgressBar(static_cast<int64_t>(totalBytes), o.progress);
+  bool ok = writeMembers(q, out, why);
+  {
+    std::lock_guard<std::mutex> hold(q.lock);
+    q.stop = true;
+    q.changed.notify_all();
+  }
+  for (std::thread& t : packers) t.join();
+  for (PackedFile& f : q.files) spoolReset(f.spool);
   stopProgressBar();
   if (!ok) return false;
   const uint8_t endMark = 0;
@@ -500,13 +607,20 @@ bool leaveOutOutput(std::vector<PlannedMember>& members, const std::string& outp
 
 }  // namespace
 
-bool setArchiveShape(const std::string& method, const std::string& level, ArchiveOptions& options, std::string* why) {
+bool setArchiveShape(const std::string& method, const std::string& level, const std::string& threads,
+                     ArchiveOptions& options, std::string* why) {
   if (method == "lh5" || method.empty()) options.method = kMethodLh5;
   else if (method == "lh6") options.method = kMethodLh6;
   else if (method == "lh7") options.method = kMethodLh7;
   else return fail(why, "--method takes lh5, lh6 or lh7");
   if (level == "0" || level == "1" || level == "2") options.headerLevel = level[0] - '0';
   else if (!level.empty()) return fail(why, "--level takes 0, 1 or 2");
+  if (threads.empty()) return true;
+  char* end = nullptr;
+  unsigned long n = std::strtoul(threads.c_str(), &end, 10);
+  if (!std::isdigit(static_cast<unsigned char>(threads[0])) || *end != '\0' || n < 1 || n > 64)
+    return fail(why, "--threads takes a number from 1 to 64");
+  options.threads = static_cast<unsigned>(n);
   return true;
 }
 

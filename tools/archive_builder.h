@@ -12,10 +12,13 @@ struct ArchiveOptions {
   int headerLevel = 2;            // 0, 1 or 2
   bool best = false;
   bool progress = true;           // a progress bar on stderr when it is a terminal
+  unsigned threads = 0;           // files packed side by side; 0: one per processor, up to 8
 };
-// Sets method and header level from the command-line texts ("" keeps the defaults:
-// -lh5-, level 2). False with the usage complaint in *why.
-bool setArchiveShape(const std::string& method, const std::string& level, ArchiveOptions& options, std::string* why);
+// Sets method, header level and packing threads from the command-line texts ("" keeps
+// the defaults: -lh5-, level 2, a thread per processor). False with the usage complaint
+// in *why.
+bool setArchiveShape(const std::string& method, const std::string& level, const std::string& threads,
+                     ArchiveOptions& options, std::string* why);
 // Writes an LHA archive of `paths` (files and folders; a folder stands for what it holds:
 // its members are stored by their paths relative to it, with -lhd- entries for the
 // folders inside it, so `zaroza pack ./dist` puts dist/setup.exe at the top) into `out`.

@@ -10,7 +10,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zaroza archive -o OUT.lzh [--method lh5|lh6|lh7] [--level 0|1|2] [--best] PATH...\n"
+    "usage: zaroza archive -o OUT.lzh [--method lh5|lh6|lh7] [--level 0|1|2] [--best] [--threads N] PATH...\n"
     "\n"
     "Writes a plain LHA archive of the files and folders named. A file is stored by its\n"
     "own name; a folder stands for what it holds, stored by paths relative to it, with an\n"
@@ -23,6 +23,8 @@ const char kUsage[] =
     "  --method M          lh5 (the default; every LHA reader decodes it), lh6 or lh7\n"
     "  --level N           header level 0, 1 or 2 (the default)\n"
     "  --best              pack smaller, taking longer\n"
+    "  --threads N         files packed side by side (default: one per processor, up to 8);\n"
+    "                      the archive is the same for any number\n"
     "  --quiet             no progress bar and no summary\n"
     "Exit status: 0 written, 1 a file could not be archived (nothing is written),\n"
     "2 usage error.\n";
@@ -33,17 +35,17 @@ int usageError(const std::string& why) { return ::usageError("archive", why, kUs
 
 int commandArchive(int argc, char** argv) {
   ArchiveOptions options;
-  std::string output, method, level;
+  std::string output, method, level, threads;
   bool quiet = false;
   std::vector<std::string> paths;
   if (int status = parseArguments(argc, argv, "archive", kUsage,
-                                  {{"-o", &output}, {"--output", &output}, {"--method", &method}, {"--level", &level}},
+                                  {{"-o", &output}, {"--output", &output}, {"--method", &method}, {"--level", &level}, {"--threads", &threads}},
                                   {{"--best", &options.best}, {"--quiet", &quiet}}, paths);
       status >= 0)
     return status;
   if (output.empty() || paths.empty()) return usageError("need -o OUTPUT and at least one PATH");
   std::string why;
-  if (!setArchiveShape(method, level, options, &why)) return usageError(why);
+  if (!setArchiveShape(method, level, threads, options, &why)) return usageError(why);
   options.progress = !quiet;
   if (!writeArchive(paths, options, output, &why)) {
     std::fprintf(stderr, "zaroza archive: %s\n", why.c_str());

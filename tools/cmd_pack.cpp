@@ -42,8 +42,10 @@ const char kUsage[] =
     "                        written in UTF-8 behind the mark EF BB BF, which the stub\n"
     "                        reads the same on every system)\n"
     "  --files               a single file is a file to pack, not an archive\n"
-    "  --method M, --level N, --best   the archive written from files: method lh5 (the\n"
-    "                        default), lh6 or lh7; header level 0, 1 or 2 (the default)\n"
+    "  --method M, --level N, --best, --threads N   the archive written from files:\n"
+    "                        method lh5 (the default), lh6 or lh7; header level 0, 1 or 2\n"
+    "                        (the default); files packed side by side (default: one per\n"
+    "                        processor, up to 8)\n"
     "  --variant CHAR, --magic TEXT   raw block fields, for tests\n"
     "  --no-check            pack an archive unchecked, even one whose members fail\n"
     "                        (for tests of damaged packages)\n"
@@ -174,7 +176,7 @@ std::string encodeTexts(const std::vector<const std::string*>& in, const std::ve
 
 int commandPack(int argc, char** argv) {
   PackageSettings s;
-  std::string output, stubPath, codePage, variant, dest, command, title, prompt, method, level;
+  std::string output, stubPath, codePage, variant, dest, command, title, prompt, method, level, threads;
   std::vector<std::string> paths;
   ArchiveOptions archiveOptions;
   bool check = true, files = false;
@@ -189,7 +191,8 @@ int commandPack(int argc, char** argv) {
         takeOption(argc, argv, i, "--command", command) || takeOption(argc, argv, i, "--title", title) ||
         takeOption(argc, argv, i, "--prompt", prompt) || takeOption(argc, argv, i, "--codepage", codePage) ||
         takeOption(argc, argv, i, "--variant", variant) || takeOption(argc, argv, i, "--magic", s.magic) ||
-        takeOption(argc, argv, i, "--method", method) || takeOption(argc, argv, i, "--level", level))
+        takeOption(argc, argv, i, "--method", method) || takeOption(argc, argv, i, "--level", level) ||
+        takeOption(argc, argv, i, "--threads", threads))
       continue;
     if (a == "--no-confirm") s.noConfirm = 1;
     else if (a == "--no-open-folder") s.openFolderAfter = 0;
@@ -210,7 +213,7 @@ int commandPack(int argc, char** argv) {
   files = files || paths.size() > 1 || std::filesystem::is_directory(paths[0], error);
   if (!files && (!method.empty() || !level.empty() || archiveOptions.best))
     return usageError("--method, --level and --best shape an archive written from files (add --files)");
-  if (std::string why; !setArchiveShape(method, level, archiveOptions, &why)) return usageError(why);
+  if (std::string why; !setArchiveShape(method, level, threads, archiveOptions, &why)) return usageError(why);
   if (!codePage.empty() && codePage != "932" && codePage != "1252") return usageError("--codepage takes 932 or 1252");
   if (!variant.empty()) {
     if (variant.size() != 1) return usageError("--variant takes one character");

@@ -193,6 +193,8 @@ expect_status 2 "no arguments" "$zaroza" archive
 expect_status 2 "no output" "$zaroza" archive data
 expect_status 2 "method lh4" "$zaroza" archive --method lh4 -o x.lzh data
 expect_status 2 "level 3" "$zaroza" archive --level 3 -o x.lzh data
+expect_status 2 "threads 0" "$zaroza" archive --threads 0 -o x.lzh data
+expect_status 2 "threads 2x" "$zaroza" archive --threads 2x -o x.lzh data
 expect_status 2 "unknown option" "$zaroza" archive --fast -o x.lzh data
 expect_status 1 "missing input" "$zaroza" archive -o x.lzh data nowhere
 grep -q "zaroza archive: 'nowhere': cannot read: No such file or directory" cli.log || fail "missing input: message"
