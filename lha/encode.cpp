@@ -203,18 +203,25 @@ FoundMatch searchAt(EncoderState& e, const ChainTables& t, uint32_t i, uint32_t 
   return best;
 }
 
+// A pending match gives way to one at the next byte at most this many times in a row, so
+// that a parse that pauses knows how far past its stop its searches may go.
+constexpr uint32_t kMostLazySteps = 32;
+
 // Codes from position up to `end`; when not final, stops where a match could reach past
 // the bytes held. A match found is coded only when the match at the next byte does not
 // save more (the literal it leaves behind counted); a match also takes in the literals
 // just before it that continue it. Long runs without matches are searched ever more
 // sparsely, so incompressible data costs little.
+// Where a parse pauses depends on what the window held before the member (the member's
+// offset in it), so nothing before the pause may see that the bytes end there: every
+// search sees a longest match and every position hashed sees its longest key.
 void parseFast(uint32_t end, bool final) {
   EncoderState& e = encoder;
   const FastParams& fp = kFastParams;
   const uint8_t* w = e.window.data();
   const MatchScores& s = e.scores;
   const ChainTables t = chainTables();
-  const uint32_t lookahead = kMaxMatch + 2;
+  const uint32_t lookahead = kMostLazySteps + kMaxMatch + kChainBytes[kChainCount - 1] + 2;
   const uint32_t stop = final ? end : (end > lookahead ? end - lookahead : 0);
   uint32_t i = e.position;
   while (i < stop) {
@@ -222,8 +229,7 @@ void parseFast(uint32_t end, bool final) {
     if (e.skipping == 0) m = searchAt(e, t, i, end, fp);
     if (m.length == 0) {
       if (e.skipping == 0) e.skipping = 1 + (++e.misses >> kMissShift);
-      // a skip cut short where the parse pauses goes on when it resumes: where it pauses
-      // depends on what the window held before the member, the member's codes must not
+      // a skip cut short where the parse pauses goes on when it resumes
       const uint32_t step = std::min(e.skipping, stop - i);
       for (uint32_t k = 0; k < step; ++k) emitLiteral(e, w[i + k]);
       e.skipping -= step;
@@ -232,7 +238,7 @@ void parseFast(uint32_t end, bool final) {
       continue;
     }
     e.misses = 0;
-    while (m.length < fp.lazyLength && i + 1 < end) {
+    for (uint32_t steps = 0; m.length < fp.lazyLength && i + 1 < end && steps < kMostLazySteps; ++steps) {
       FoundMatch next = searchAt(e, t, i + 1, end, fp);
       if (next.length == 0 || next.score - m.score <= s.literalPrice[w[i]] - s.literal) break;
       emitLiteral(e, w[i++]);

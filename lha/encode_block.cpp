@@ -191,8 +191,9 @@ uint64_t codedBits(const BlockCodes& b, uint32_t codes) {
   CountBits count;
   sendBlockHeader(count, b, codes);
   uint64_t bits = count.total;
+  const uint32_t slots = encoder.positionCodeCount;
   for (uint32_t s = 0; s < kCharCodeCount; ++s) bits += uint64_t{b.charFrequency[s]} * b.charLength[s];
-  for (uint32_t j = 0; j < encoder.positionCodeCount; ++j)
+  for (uint32_t j = 0; j < slots; ++j)
     bits += uint64_t{b.positionFrequency[j]} * (b.positionLength[j] + slotExtraBits(j));
   return bits;
 }
@@ -344,8 +345,9 @@ namespace {
 // more than its dearest code.
 void pricesFromCodes(const BlockCodes& b, CodePrices& prices, bool fractional = false) {
   uint32_t codes = 0, matches = 0, dearest = 0;
+  const uint32_t slots = encoder.positionCodeCount;
   for (uint32_t s = 0; s < kCharCodeCount; ++s) codes += b.charFrequency[s];
-  for (uint32_t j = 0; j < encoder.positionCodeCount; ++j) matches += b.positionFrequency[j];
+  for (uint32_t j = 0; j < slots; ++j) matches += b.positionFrequency[j];
   auto price = [fractional](uint32_t length, uint32_t f, uint32_t total) {
     if (!fractional) return 16 * length;
     return static_cast<uint32_t>(std::lround(8 * length + 8 * std::log2(static_cast<double>(total) / f)));
@@ -356,9 +358,9 @@ void pricesFromCodes(const BlockCodes& b, CodePrices& prices, bool fractional = 
     prices.symbol[s] = f ? price(b.charLength[s], f, codes) : 16 * (dearest + 1);
   }
   dearest = 0;
-  for (uint32_t j = 0; j < encoder.positionCodeCount; ++j) dearest = std::max<uint32_t>(dearest, b.positionLength[j]);
+  for (uint32_t j = 0; j < slots; ++j) dearest = std::max<uint32_t>(dearest, b.positionLength[j]);
   for (uint32_t j = 0; j < kMaxPositionSlots; ++j) {
-    const uint32_t f = j < encoder.positionCodeCount ? b.positionFrequency[j] : 0;
+    const uint32_t f = j < slots ? b.positionFrequency[j] : 0;
     prices.slot[j] = (f ? price(b.positionLength[j], f, matches) : 16 * (dearest + 1)) + 16 * slotExtraBits(j);
   }
 }

@@ -66,7 +66,7 @@ struct PackingQueue {
   std::vector<PackedFile> files;  // one per member; a folder's stays empty
   size_t next = 0;                // the next member to pack
   size_t written = 0;             // members written out
-  bool stop = false;
+  std::atomic<bool> stop{false};  // the writer has failed: packing more is in vain
   std::atomic<uint64_t> doneBytes{0};
   std::atomic<size_t> heldBytes{0};  // in the spools' memory, all together
 };
@@ -323,19 +323,26 @@ bool sourceDateEpoch(std::optional<int64_t>* value, std::string* why) {
 
 // --- writing ---
 
-// Beyond kSpoolInMemory in all the spools, the one that grows moves to a temporary file.
-bool spoolAppend(Spool& s, const std::vector<uint8_t>& bytes, std::atomic<size_t>& held, std::string* why) {
-  if (held + bytes.size() > kSpoolInMemory && !s.memory.empty()) {
-    if (!s.file && !(s.file = std::tmpfile())) return fail(why, std::string("cannot make a temporary file: ") + std::strerror(errno));
-    if (std::fwrite(s.memory.data(), 1, s.memory.size(), s.file) != s.memory.size())
-      return fail(why, std::string("cannot write a temporary file: ") + std::strerror(errno));
-    held -= s.memory.size();
-    s.memory.clear();
-  }
-  s.memory.insert(s.memory.end(), bytes.begin(), bytes.end());
-  held += bytes.size();
-  s.size += bytes.size();
+bool spoolWrite(Spool& s, const std::vector<uint8_t>& bytes, std::string* why) {
+  if (!s.file && !(s.file = std::tmpfile())) return fail(why, std::string("cannot make a temporary file: ") + std::strerror(errno));
+  if (std::fwrite(bytes.data(), 1, bytes.size(), s.file) != bytes.size())
+    return fail(why, std::string("cannot write a temporary file: ") + std::strerror(errno));
   return true;
+}
+
+// Beyond kSpoolInMemory in all the spools together, the spool that grows goes on in a
+// temporary file (what it held in memory first): the file, then the memory is its order.
+bool spoolAppend(Spool& s, const std::vector<uint8_t>& bytes, std::atomic<size_t>& held, std::string* why) {
+  s.size += bytes.size();
+  if (held + bytes.size() <= kSpoolInMemory) {
+    s.memory.insert(s.memory.end(), bytes.begin(), bytes.end());
+    held += bytes.size();
+    return true;
+  }
+  if (!s.memory.empty() && !spoolWrite(s, s.memory, why)) return false;
+  held -= s.memory.size();
+  std::vector<uint8_t>().swap(s.memory);
+  return spoolWrite(s, bytes, why);
 }
 
 void spoolReset(Spool& s) {
@@ -417,7 +424,7 @@ void packFile(const PlannedMember& m, PackingQueue& q, std::vector<uint8_t>& buf
   uint16_t crc = 0;
   bool ok = true;
   size_t n;
-  while (ok && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+  while (ok && !q.stop && (n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
     total += n;
     if (total > m.size) break;  // grown since planned: refused below
     crc = crc16Continue(crc, buffer.data(), static_cast<uint32_t>(n));

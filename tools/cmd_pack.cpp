@@ -211,8 +211,8 @@ int commandPack(int argc, char** argv) {
   // One plain file is an archive to pack; folders, several paths or --files make one.
   std::error_code error;
   files = files || paths.size() > 1 || std::filesystem::is_directory(paths[0], error);
-  if (!files && (!method.empty() || !level.empty() || archiveOptions.best))
-    return usageError("--method, --level and --best shape an archive written from files (add --files)");
+  if (!files && (!method.empty() || !level.empty() || !threads.empty() || archiveOptions.best))
+    return usageError("--method, --level, --best and --threads shape an archive written from files (add --files)");
   if (std::string why; !setArchiveShape(method, level, threads, archiveOptions, &why)) return usageError(why);
   if (!codePage.empty() && codePage != "932" && codePage != "1252") return usageError("--codepage takes 932 or 1252");
   if (!variant.empty()) {

@@ -203,6 +203,27 @@ TEST(Encoder, MembersAreIndependentAndFeedingDoesNotMatter) {
   EXPECT_FALSE(startEncoder(kMethodLh0, EncodeEffort::fast));
 }
 
+// The window pauses the parse where it is full, so the members before one decide where
+// in it the pause falls: that must not change its codes, not even a pause in a run of
+// zeros, whose matches come from the longest key.
+TEST(Encoder, WhereTheWindowPausesDoesNotMatter) {
+  Bytes member = records(20000, 4);
+  member.resize(60000, 0);
+  Bytes tail = records(20000, 5);
+  member.insert(member.end(), tail.begin(), tail.end());
+  for (uint32_t m : {kMethodLh6, kMethodLh7}) {
+    encodeMember(kMethodLh5, EncodeEffort::fast, Bytes(1));  // a fresh window
+    const Bytes alone = encodeMember(m, EncodeEffort::fast, member);
+    const size_t held = encoder.window.size() - kWindowPadding;
+    // a pause 228 to 235 bytes on once left the last keys out of the longest chain
+    for (size_t k = 220; k < 244; ++k) {
+      encodeMember(kMethodLh5, EncodeEffort::fast, Bytes(1));
+      encodeMember(m, EncodeEffort::fast, Bytes(held - 40000 - k));  // the pause falls k bytes on
+      EXPECT_TRUE(encodeMember(m, EncodeEffort::fast, member) == alone) << m << " " << k;
+    }
+  }
+}
+
 // --best prices every parse by the code lengths it leads to: it must never lose to the
 // fast parse on data with room for choice.
 TEST(Encoder, BestIsSmallerThanFast) {
