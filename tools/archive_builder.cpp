@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -516,9 +517,11 @@ unsigned packingThreads(const std::vector<PlannedMember>& members, const Archive
 // Waits until member k is packed, moving the progress bar meanwhile.
 void awaitPacked(PackingQueue& q, size_t k) {
   std::unique_lock<std::mutex> hold(q.lock);
-  while (!q.changed.wait_for(hold, std::chrono::milliseconds(100), [&] { return q.files[k].done; }))
+  bool done;
+  do {
+    done = q.changed.wait_for(hold, std::chrono::milliseconds(100), [&] { return q.files[k].done; });
     sys::sendProgress(static_cast<uint32_t>(q.doneBytes / 1024));
-  sys::sendProgress(static_cast<uint32_t>(q.doneBytes / 1024));
+  } while (!done);
 }
 
 bool writeMembers(PackingQueue& q, FILE* out, std::string* why) {
@@ -623,11 +626,11 @@ bool setArchiveShape(const std::string& method, const std::string& level, const 
   if (level == "0" || level == "1" || level == "2") options.headerLevel = level[0] - '0';
   else if (!level.empty()) return fail(why, "--level takes 0, 1 or 2");
   if (threads.empty()) return true;
-  char* end = nullptr;
-  unsigned long n = std::strtoul(threads.c_str(), &end, 10);
-  if (!std::isdigit(static_cast<unsigned char>(threads[0])) || *end != '\0' || n < 1 || n > 64)
+  const char* end = threads.data() + threads.size();
+  unsigned n = 0;
+  if (std::from_chars(threads.data(), end, n).ptr != end || n < 1 || n > 64)
     return fail(why, "--threads takes a number from 1 to 64");
-  options.threads = static_cast<unsigned>(n);
+  options.threads = n;
   return true;
 }
 
